@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+
+// Exact integer division by multiply-and-shift for the renderer's per-pixel divisions.
+//
+// All of them share one argument. Write C * 2^s = q * d - e with m = ceil(C * 2^s / d),
+// so e = m * d - C * 2^s lies in 0 .. d - 1. Then for an integer f >= 0
+//     f * m / 2^s = (f * C + f * e / 2^s) / d,
+// and as long as f * e < 2^s the added term is below 1: it cannot carry f * C past the next
+// multiple of d, so floor(f * m / 2^s) = floor(f * C / d), the truncated quotient.
+// The tests check the condition for every divisor and compare every reachable operand with
+// the plain division.
+
+namespace zephra {
+
+// floor(f * C / d) for f in 0 .. 16383 and d in 1 .. MaxDivisor, as (f * m[d]) >> 28:
+// f < 2^14 and e < d <= 16383 < 2^14 give f * e < 2^28. The largest product is below
+// 2^14 * (C * 2^28 + 2^14), comfortably inside 64 bits for C <= 16383.
+template <std::uint32_t C, int MaxDivisor>
+struct ReciprocalTable {
+    static constexpr int shift = 28;
+    std::uint64_t m[MaxDivisor + 1];
+
+    constexpr ReciprocalTable() : m() {
+        for (int d = 1; d <= MaxDivisor; ++d) {
+            const std::uint64_t scaled = std::uint64_t(C) << shift;
+            m[d] = (scaled + std::uint64_t(d) - 1) / std::uint64_t(d);
+        }
+    }
+    // Entry 0 is 0; the renderer never divides by 0.
+    std::uint32_t quotient(std::uint32_t f, int d) const {
+        return std::uint32_t((std::uint64_t(f) * m[d]) >> shift);
+    }
+};
+
+// Unpremultiply by the alpha: F * 4096 / A, A in 1 .. 4096.
+inline constexpr ReciprocalTable<4096, 4096> kDivideByAlpha{};
+// Scale to the brightest channel: F * 16383 / X, X in 1 .. 16383.
+inline constexpr ReciprocalTable<16383, 16383> kDivideByBrightest{};
+
+// floor(n / d) for one divisor d >= 1 fixed per call and any n < 2^28, as (n * m) >> s with
+// s = 28 + ceil(log2 d): e < d <= 2^(s - 28) and n < 2^28 give n * e < 2^s. The multiplier
+// m < 2^29 + 1, so n * m stays below 2^57. Used for the background alpha: the numerator
+// (4096 - M) * sample is below 4096 * 65536 = 2^28 for any 8- or 16-bit sample.
+class ExactDivider {
+public:
+    static constexpr int numeratorBits = 28;
+
+    explicit constexpr ExactDivider(std::uint32_t d) : m_(0), s_(numeratorBits) {
+        int log2d = 0;
+        while (log2d < 32 && (std::uint64_t(1) << log2d) < d) ++log2d;
+        s_ = numeratorBits + log2d;
+        const std::uint64_t scaled = std::uint64_t(1) << s_;
+        m_ = (scaled + d - 1) / d;
+    }
+    constexpr std::uint32_t divide(std::uint32_t n) const {
+        return std::uint32_t((std::uint64_t(n) * m_) >> s_);
+    }
+    constexpr std::uint64_t multiplier() const { return m_; }
+    constexpr int shift() const { return s_; }
+
+private:
+    std::uint64_t m_;
+    int s_;
+};
+
+}  // namespace zephra
