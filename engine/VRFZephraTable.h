@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/ZephraExport.h"
@@ -93,9 +94,9 @@ public:
                // 5 status; anything else renders like 4
     // The three input switches. The member operations of the same names set them, so the
     // fields carry an "On" suffix.
-    int useHoldOn;     // a hold-out matte is supplied
-    int useGarbageOn;  // a garbage matte is supplied
-    int useRefOn;      // a reference (clean screen) plate is supplied
+    int useHoldOn;      // a hold-out matte is supplied
+    int useGarbageOn;   // a garbage matte is supplied
+    int useRefOn;       // a reference (clean screen) plate is supplied
     float screenRange;  // tolerance around the screen colour that is keyed fully
     int colourspace;    // 0 linear, 1 log, 2 video; anything else acts as linear
 
@@ -105,8 +106,8 @@ public:
     float exposure[2][3];  // correction sets: 0 foreground, 1 background
     float offset[2][3];
     float gamma[2][3];
-    float saturation[2];       // a set with saturation exactly 1.0 has its matrix off
-    int satMatrix[2][3][3];    // Q12 colour matrices, row-major
+    float saturation[2];     // a set with saturation exactly 1.0 has its matrix off
+    int satMatrix[2][3][3];  // Q12 colour matrices, row-major
 
     std::int16_t fgCorrectLut[3][16384];  // foreground correction, by internal units
     std::int16_t* fgLut[3];               // fg sample -> internal units, fgMax + 1 entries
@@ -124,4 +125,12 @@ public:
     std::int16_t matteLut[4097];          // raw alpha 0..4096 -> Q12 matte
     Callback callback;                    // change notification, or null
     void* callbackData;                   // passed to callback
+
+    // ---- beyond the documented layout ----
+    // Allocation gate, for tests of the out-of-memory path: when set, makeLuts asks it
+    // before every heap table and scratch array it allocates, and a false answer makes that
+    // allocation fail exactly as if memory had run out. Null (the default) allows all.
+    using AllocGate = bool (*)(void* data, std::size_t bytes);
+    AllocGate allocGate;
+    void* allocGateData;
 };

@@ -1,0 +1,208 @@
+// The screen-projection tables with their shadow/midtone/highlight balance curves,
+// screenLut, the screenRange stretch (matteLut), the reference fallbacks and the hold-out
+// and garbage matte tables.
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/ZephraTables.h"
+#include "engine/ZephraTransfer.h"
+
+namespace zephra {
+
+namespace {
+
+// A uniform cubic B-spline over five knots (sample positions) and seven control values.
+struct BalanceCurve {
+    int knots[5];
+    float control[7];
+};
+
+// Projection coefficients by channel: without a reference they scale the screen colour's
+// own projection to screenWork[high]; with one, the reference pixel's projection divides
+// the foreground's in the renderer.
+void projectionCoefficients(const VRFZephraTable& e, const Derived& d, float (&coef)[3]) {
+    const float b1 = e.balance[1];
+    const float k = e.useRefOn ? 1.0f : d.screenWork[d.high] / d.screenStrength;
+    coef[d.high] = k;
+    coef[d.middle] = -k * b1;
+    coef[d.low] = -k * (1.0f - b1);
+}
+
+// The pattern of the seven control values: both end values twice, halfway values between
+// the ends and the centre.
+void fillControls(float (&control)[7], float q, float shadow, float mid, float highlight) {
+    control[0] = q + shadow;
+    control[1] = q + shadow;
+    control[2] = q + (shadow + mid) / 2.0f;
+    control[3] = q + mid;
+    control[4] = q + (mid + highlight) / 2.0f;
+    control[5] = q + highlight;
+    control[6] = q + highlight;
+}
+
+BalanceCurve balanceCurve(const VRFZephraTable& e, const Derived& d, const float (&coef)[3], int ch,
+                          int n) {
+    BalanceCurve curve;
+    const float q = coef[ch] * d.neutralWeight[ch];
+    const float m = d.mpWork[ch];
+    const float nf = static_cast<float>(n);
+    // The knots never decrease and stay within 0..n whatever the midtone point holds.
+    curve.knots[0] = 0;
+    curve.knots[1] = truncSat(0.5f * nf * m, 0, n);
+    curve.knots[2] = truncSat(nf * m, curve.knots[1], n, curve.knots[1]);
+    curve.knots[3] = truncSat(nf * (0.5f + 0.5f * m), curve.knots[2], n, curve.knots[2]);
+    curve.knots[4] = n;
+
+    const float* b = e.balance;
+    if (ch == d.middle) {
+        const float d0 = b[0] - b[1];
+        const float d2 = b[2] - b[1];
+        fillControls(curve.control, q, d0, 0.0f, d2);
+    } else if (ch == d.low) {
+        const float d0 = b[1] - b[0];
+        const float d2 = b[1] - b[2];
+        fillControls(curve.control, q, d0, 0.0f, d2);
+    } else {
+        fillControls(curve.control, q, e.gain[0], e.gain[1], e.gain[2]);
+    }
+    return curve;
+}
+
+// Evaluates the curve at every integer 0..knots[4]-1 into out.
+void evaluateCurve(const BalanceCurve& curve, float* out) {
+    for (int j = 1; j <= 4; ++j) {
+        const int k0 = curve.knots[j - 1];
+        const int k1 = curve.knots[j];
+        if (k1 == k0) continue;
+        const float step = 1.0f / static_cast<float>(k1 - k0);
+        const float p0 = curve.control[j - 1];
+        const float p1 = curve.control[j];
+        const float p2 = curve.control[j + 1];
+        const float p3 = curve.control[j + 2];
+        const float a0 = (p0 + 4.0f * p1 + p2) / 6.0f;
+        const float a1 = (p2 - p0) / 2.0f;
+        const float a2 = (p0 - 2.0f * p1 + p2) / 2.0f;
+        const float a3 = (-p0 + 3.0f * (p1 - p2) + p3) / 6.0f;
+        for (int i = k0; i < k1; ++i) {
+            const float t = static_cast<float>(i - k0) * step;
+            out[i] = a0 + a1 * t + a2 * (t * t) + a3 * (t * t * t);
+        }
+    }
+}
+
+// min(32767, trunc(4096 * curve * toWork(i / max) + 0.5)). Entries below -32768 (a weakly
+// saturated screen colour makes the coefficients large) are stored as -32768: the most
+// negative contribution the table can express, which keeps such samples far from the
+// screen, as their true value would.
+std::int16_t projectionEntry(float curveValue, int i, float max, int colourspace) {
+    const float v = 4096.0f * curveValue * toWork(static_cast<float>(i) / max, colourspace) + 0.5f;
+    return static_cast<std::int16_t>(truncSat(v, -32768, 32767));
+}
+
+// The three projection tables of one input with maximum `max`, middle, low and high
+// channel in turn; `alsoRefLut` fills refLut alongside (the reference input).
+void fillProjection(VRFZephraTable& e, const Derived& d, const float (&coef)[3], int max,
+                    std::int16_t* const (&tables)[3], bool alsoRefLut, float* scratch) {
+    const float maxF = static_cast<float>(max);
+    for (int ch : {d.middle, d.low, d.high}) {
+        evaluateCurve(balanceCurve(e, d, coef, ch, max + 1), scratch);
+        std::int16_t* table = tables[ch];
+        for (int i = 0; i <= max; ++i) {
+            table[i] = projectionEntry(scratch[i], i, maxF, e.colourspace);
+            if (alsoRefLut) e.refLut[ch][i] = refLutEntry(e, d, ch, i);
+        }
+    }
+}
+
+// Index of the screen colour's channel c among the reference samples.
+int refScreenIndex(const VRFZephraTable& e, int c) {
+    return truncSat(static_cast<float>(e.refMax) * e.screen[c] + 0.5f, 0, e.refMax);
+}
+
+}  // namespace
+
+bool buildProjectionTables(VRFZephraTable& e, const Derived& d) {
+    if (!e.useRefOn && !e.keyStale) return true;
+
+    const int scratchSize = (e.useRefOn ? std::max(e.fgMax, e.refMax) : e.fgMax) + 1;
+    const std::unique_ptr<float[]> scratch(allocTable<float>(e, scratchSize));
+    if (!scratch) return false;
+
+    float coef[3];
+    projectionCoefficients(e, d, coef);
+    if (e.keyStale) {
+        fillProjection(e, d, coef, e.fgMax, e.fgScreenLut, false, scratch.get());
+        e.keyStale = 0;
+    }
+    if (!e.useRefOn) return true;
+
+    fillProjection(e, d, coef, e.refMax, e.refScreenLut, true, scratch.get());
+    int sum = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int i = refScreenIndex(e, c);
+        e.refFallbackInt[c] = e.refLut[c][i];
+        sum += e.refScreenLut[c][i];
+    }
+    e.refFallbackSum = sum > 0 ? sum : 1;
+    return true;
+}
+
+void buildScreenLut(VRFZephraTable& e, const Derived& d) {
+    const float inverse = 1.0f / d.screenWork[d.high];
+    for (int i = 0; i < 4096; ++i) {
+        e.screenLut[i] = static_cast<std::int16_t>(
+            truncSat(static_cast<float>(i) * inverse + 0.5f, 0, 4 * kQ12One));
+    }
+}
+
+void buildMatteLut(VRFZephraTable& e, const Derived& d) {
+    // The corner of the box of half-width 0.577 * screenRange around the screen colour
+    // that lies furthest from the screen, in foreground samples (double precision).
+    const double reach = 0.577 * static_cast<double>(e.screenRange);
+    int projection = 0;
+    for (int c = 0; c < 3; ++c) {
+        const double corner = c == d.high ? e.screen[c] - reach : e.screen[c] + reach;
+        const double clamped = corner < 0.0 ? 0.0 : (corner > 1.0 ? 1.0 : corner);
+        const int p = truncSat(static_cast<double>(e.fgMax) * clamped + 0.5, 0, e.fgMax);
+        projection += e.fgScreenLut[c][p];
+    }
+
+    // Screen amount of the corner.
+    int amount;
+    if (!e.useRefOn) {
+        amount = e.screenLut[std::clamp(projection, 0, 4095)];
+    } else if (projection <= 0) {
+        amount = 0;
+    } else {
+        // refFallbackSum is the reference projection of the screen colour, or 1 where that
+        // is 0 or less.
+        amount = std::min(kQ12One, projection * kQ12One / e.refFallbackSum);
+    }
+
+    float t = amount <= 4095 ? static_cast<float>(kQ12One - amount) / 4096.0f : 0.0f;
+    t = std::clamp(t, 0.0f, 0.5f);
+    const float s = 1.0f / (1.0f - 2.0f * t);  // infinite at t = 0.5: a hard step
+    for (int i = 0; i <= kQ12One; ++i) {
+        const float x = static_cast<float>(i) / 4096.0f;
+        // x == t is 0 even when s is infinite (the step's own entry stays 0).
+        const float y = x <= t ? 0.0f : std::min((x - t) * s, 1.0f);
+        e.matteLut[i] = static_cast<std::int16_t>(truncSat(4096.0f * y + 0.5f, 0, kQ12One));
+    }
+}
+
+void buildHoldLut(VRFZephraTable& e) {
+    const int max = e.hMatteMax;
+    for (int i = 0; i <= max; ++i) {
+        e.holdLut[i] = static_cast<std::int16_t>((i * kQ12One + max / 2) / max);
+    }
+}
+
+void buildGarbageLut(VRFZephraTable& e) {
+    const int max = e.gMatteMax;
+    for (int i = 0; i <= max; ++i) {
+        e.garbageLut[i] = static_cast<std::int16_t>(kQ12One - (i * kQ12One + max / 2) / max);
+    }
+}
+
+}  // namespace zephra
