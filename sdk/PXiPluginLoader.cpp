@@ -1,0 +1,90 @@
+#include "sdk/PXiPluginLoader.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "sdk/PXiCmplr.h"
+
+namespace {
+
+// The library whose static initialisation is running on this thread. Static initialisation is
+// the only way a plug-in reaches the compiler while it loads, so this is how its declarations
+// learn where they come from.
+thread_local PXiPluginLoading* t_loading = nullptr;
+
+class LoadingOnThisThread {
+public:
+    explicit LoadingOnThisThread(PXiPluginLoading* loading) : m_previous(t_loading) {
+        t_loading = loading;
+    }
+    ~LoadingOnThisThread() { t_loading = m_previous; }
+    LoadingOnThisThread(const LoadingOnThisThread&) = delete;
+    LoadingOnThisThread& operator=(const LoadingOnThisThread&) = delete;
+
+private:
+    PXiPluginLoading* m_previous;
+};
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+PXiPluginLoading* PXiPluginLoading::current() { return t_loading; }
+
+PXiPluginLoader::PXiPluginLoader(PXiScope* scope)
+    : m_scope(scope ? scope : PXiScope::getGlobal()) {}
+
+PXiPluginReport PXiPluginLoader::load(const std::string& path) {
+    PXiPluginReport report;
+    report.path = path;
+    PXiPluginLoading loading;
+    loading.path = path;
+    void* handle = nullptr;
+    {
+        LoadingOnThisThread scope(&loading);
+        dlerror();
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    if (!handle) {
+        const char* why = dlerror();
+        report.reason = why ? why : "cannot be loaded";
+    } else {
+        m_scope->attachLibrary(path, handle);
+        for (const std::string& failure : loading.failures) {
+            if (!report.reason.empty()) report.reason += "; ";
+            report.reason += failure;
+        }
+    }
+    report.ok = report.reason.empty();
+    m_reports.push_back(report);
+    return report;
+}
+
+std::vector<PXiPluginReport> PXiPluginLoader::loadFolder(const std::string& folder) {
+    std::vector<PXiPluginReport> reports;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        PXiPluginReport report;
+        report.path = folder;
+        report.reason = std::string("cannot read the folder: ") + std::strerror(errno);
+        m_reports.push_back(report);
+        reports.push_back(report);
+        return reports;
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (endsWith(name, ".so") && name.size() > 3) names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    std::string prefix = endsWith(folder, "/") ? folder : folder + "/";
+    for (const std::string& name : names) reports.push_back(load(prefix + name));
+    return reports;
+}
