@@ -1,0 +1,128 @@
+// The specialised loops against the plain reference pixel, on random tiles: every loop
+// combination, every view, the three colour spaces, realistic and adversarial tables,
+// interleaved and planar layouts with random steps. dst starts as a sentinel, so a sample
+// written that should not be, or not written that should be, shows up as a difference.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <tuple>
+
+#include "render_fixture.h"
+
+namespace {
+
+using namespace render_test;
+
+struct Coverage {
+    std::set<std::tuple<int, bool, bool, bool, bool>> loops;  // bytes, ref, hold, garbage, alpha
+    std::set<int> views;
+    int backgroundOnly = 0;
+};
+
+template <typename T>
+void checkRandomTile(Rng& rng, VRFZephraTable& e, int bytes, int holdMode, int garbageMode,
+                     bool bgAlpha, Coverage& coverage, const char* what) {
+    const int width = uniform(rng, 1, 12), height = uniform(rng, 1, 4);
+    Image<T> dst = randomImage<T>(rng, width, height);
+    Image<T> fg = randomImage<T>(rng, width, height), bg = randomImage<T>(rng, width, height);
+    Image<T> ref = randomImage<T>(rng, width, height);
+    Image<T> hold = randomImage<T>(rng, width, height),
+             garbage = randomImage<T>(rng, width, height);
+    fillSentinel(dst);
+    fillRandom(rng, fg, e.fgMax);
+    fillRandom(rng, bg, e.bgMax);
+    fillRandom(rng, ref, e.refMax);
+    fillRandom(rng, hold, e.hMatteMax);
+    fillRandom(rng, garbage, e.gMatteMax);
+
+    Ztile tile{};
+    tile.dst = dst.view();
+    tile.fg = fg.view();
+    tile.bg = bg.view();
+    tile.ref = ref.view();
+    tile.hold = hold.view();
+    tile.garbage = garbage.view();
+    // Alphas of inputs that are never read: a null pointer must not matter.
+    if (chance(rng, 50)) tile.fg.a = nullptr;
+    if (chance(rng, 50)) tile.ref.a = nullptr;
+    if (!bgAlpha) tile.bg.a = nullptr;
+    // Hold-out and garbage: switch and pointer on; switch on, pointer null; switch off.
+    e.useHoldOn = holdMode != 2;
+    if (holdMode == 1) tile.hold.a = nullptr;
+    e.useGarbageOn = garbageMode != 2;
+    if (garbageMode == 1) tile.garbage.a = nullptr;
+    if (!e.useRefOn && chance(rng, 50)) tile.ref = TileImage{};  // ignored either way
+    const bool fgAbsent = chance(rng, 8);
+    if (fgAbsent) tile.fg.g = nullptr;
+    if (e.view != 0 && !fgAbsent && chance(rng, 30)) tile.bg = TileImage{};
+
+    Image<T> expected = dst;
+    const int expectedResult = referenceRender<T>(e, bytes, width, height, tile, expected);
+    const int result = e.render(bytes, width, height, &tile);
+    ASSERT_EQ(result, expectedResult) << what;
+    ASSERT_EQ(result, 0) << what;
+    for (std::size_t i = 0; i < expected.store.size(); ++i)
+        ASSERT_EQ(int(dst.store[i]), int(expected.store[i]))
+            << what << ": view " << e.view << ", storage index " << i << ", tile " << width << "x"
+            << height << ", ref " << e.useRefOn << ", hold mode " << holdMode << ", garbage mode "
+            << garbageMode << ", bg alpha " << bgAlpha << ", fg absent " << fgAbsent;
+
+    if (fgAbsent) {
+        ++coverage.backgroundOnly;
+    } else {
+        coverage.loops.insert({bytes, e.useRefOn != 0, e.useHoldOn && tile.hold.a,
+                               e.useGarbageOn && tile.garbage.a,
+                               !(e.view == 0 && tile.bg.a == nullptr)});
+    }
+    coverage.views.insert(e.view);
+}
+
+// One engine per sample width x colour space x table source x reference switch; on each,
+// every view x hold-out state x garbage state x background alpha.
+TEST(RenderCrossCheck, LoopsMatchReferencePixelOnRandomTiles) {
+    Rng rng(20240611);
+    Coverage coverage;
+    for (int bytes : {1, 2}) {
+        for (int colourspace : {0, 1, 2}) {
+            for (bool randomised : {false, true}) {
+                for (bool useRef : {false, true}) {
+                    const int sampleMax =
+                        bytes == 1 ? (chance(rng, 50) ? 255 : uniform(rng, 60, 255))
+                                   : (chance(rng, 50) ? 65535 : uniform(rng, 900, 65535));
+                    // 8-bit tiles also meet an output maximum above 255 (stored as its low byte).
+                    const int dstMax = bytes == 1
+                                           ? (chance(rng, 15) ? 1023 : uniform(rng, 100, 255))
+                                           : (chance(rng, 50) ? 65535 : uniform(rng, 900, 65535));
+                    auto e = makeEngine(rng, sampleMax, dstMax, colourspace, useRef, true, true);
+                    ASSERT_EQ(e->staleAll, 0);
+                    if (randomised) randomTables(rng, *e);
+                    const char* what = randomised ? "random tables" : "tables from makeLuts";
+                    const int unknownViews[] = {3, 6, -1, 1000};
+                    for (int view : {0, 1, 2, 3, 4, 5, -100}) {
+                        e->view = view == -100 ? unknownViews[uniform(rng, 0, 3)] : view;
+                        for (int holdMode = 0; holdMode < 3; ++holdMode)
+                            for (int garbageMode = 0; garbageMode < 3; ++garbageMode)
+                                for (bool bgAlpha : {true, false}) {
+                                    if (bytes == 1)
+                                        checkRandomTile<std::uint8_t>(rng, *e, bytes, holdMode,
+                                                                      garbageMode, bgAlpha,
+                                                                      coverage, what);
+                                    else
+                                        checkRandomTile<std::uint16_t>(rng, *e, bytes, holdMode,
+                                                                       garbageMode, bgAlpha,
+                                                                       coverage, what);
+                                    if (HasFatalFailure()) return;
+                                }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(coverage.loops.size(), 32u) << "every loop combination must have been run";
+    EXPECT_GE(coverage.views.size(), 7u);
+    EXPECT_GT(coverage.backgroundOnly, 50);
+}
+
+}  // namespace
