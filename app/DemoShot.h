@@ -1,0 +1,23 @@
+#pragma once
+// The built-in demo shot, generated procedurally: a blue-screen foreground and a background
+// plate, both 1920x1080 16-bit RGB.
+//
+// The foreground holds what makes keying hard: a subject with hard and soft (motion-blurred)
+// edges, a semi-transparent scarf, hundreds of fine hair strands, blue spill on the subject
+// near its edges, and an uneven screen with a cast shadow and some grain.
+
+#include "app/Raster.h"
+
+namespace pxhost {
+
+constexpr int kDemoWidth = 1920;
+constexpr int kDemoHeight = 1080;
+
+// The screen colour that the generated foreground was lit with, r, g, b in 0..1 (where the
+// screen is evenly lit): the keyer's rScreen, gScreen, bScreen for the demo shot.
+constexpr float kDemoScreen[3] = {0.10f, 0.22f, 0.75f};
+
+Raster makeDemoForeground(int width = kDemoWidth, int height = kDemoHeight);
+Raster makeDemoBackground(int width = kDemoWidth, int height = kDemoHeight);
+
+}  // namespace pxhost

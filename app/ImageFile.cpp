@@ -1,0 +1,271 @@
+#include "app/ImageFile.h"
+
+#include <sys/stat.h>
+
+#include <OpenImageIO/imageio.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "app/AtomicOutputFile.h"
+#include "app/HostError.h"
+
+namespace pxhost {
+namespace {
+
+using OIIO::ImageInput;
+using OIIO::ImageOutput;
+using OIIO::ImageSpec;
+using OIIO::TypeDesc;
+
+// OpenImageIO error texts may run over several lines; one line is shown.
+std::string firstLine(std::string text) {
+    const size_t nl = text.find('\n');
+    if (nl != std::string::npos) text.resize(nl);
+    return text.empty() ? "unknown error" : text;
+}
+
+std::unique_ptr<ImageInput> openInput(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        throw RenderError(path + ": cannot read input: " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw RenderError(path + ": cannot read input: it is a folder");
+    // Keep alpha as stored: formats with unassociated alpha (PNG, some TIFF) would otherwise be
+    // premultiplied on reading.
+    ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = ImageInput::open(path, &config);
+    if (!in) throw RenderError(path + ": cannot read input: " + firstLine(OIIO::geterror()));
+    return in;
+}
+
+int depthOf(const std::string& path, const ImageSpec& spec) {
+    switch (spec.format.basetype) {
+        case TypeDesc::UINT8:
+            return 1;
+        case TypeDesc::UINT16:
+            return 2;
+        case TypeDesc::HALF:
+        case TypeDesc::FLOAT:
+        case TypeDesc::DOUBLE:
+            return 4;
+        default:
+            throw RenderError(path + ": unsupported pixel layout: " + spec.format.c_str() +
+                              " samples (8-bit, 16-bit, half or float are read)");
+    }
+}
+
+// Which file channel feeds each of the samples A, B, G, R (-1: none), and the channel mask.
+struct ChannelMap {
+    int source[4] = {-1, -1, -1, -1};
+    int mask = 0;
+    int readCount = 0;  // channels 0 .. readCount-1 are read from the file
+};
+
+ChannelMap mapChannels(const std::string& path, const ImageSpec& spec) {
+    ChannelMap map;
+    const int n = spec.nchannels;
+    if (n <= 0) throw RenderError(path + ": unsupported pixel layout: no channels");
+    if (spec.deep) throw RenderError(path + ": unsupported pixel layout: deep image");
+    if (n <= 2) {
+        // Grey, or grey and alpha. A lone grey channel also fills alpha: see readImage.
+        map.source[kSampleR] = map.source[kSampleG] = map.source[kSampleB] = 0;
+        map.source[kSampleA] = n == 2 ? 1 : 0;
+        map.mask = kChanRGBA;
+        map.readCount = n;
+        return map;
+    }
+    map.source[kSampleR] = 0;
+    map.source[kSampleG] = 1;
+    map.source[kSampleB] = 2;
+    map.mask = kChanRGB;
+    int alpha = spec.alpha_channel;
+    if (alpha < 0 && n == 4) alpha = 3;  // a fourth channel of unnamed role is alpha
+    if (alpha >= 3 && alpha < n) {
+        map.source[kSampleA] = alpha;
+        map.mask |= kChanA;
+    }
+    map.readCount = std::max(3, map.source[kSampleA] + 1);
+    return map;
+}
+
+// Moves file-ordered samples (n per pixel) into the A, B, G, R layout, row by row, placing the
+// data window at (dx, dy) of the raster and clipping it to the raster.
+template <typename T>
+void scatterSamples(const T* src, int srcWidth, int srcHeight, int n, const ChannelMap& map, int dx,
+                    int dy, Raster& dst) {
+    T* out = dst.data<T>();
+    for (int y = 0; y < srcHeight; ++y) {
+        const int ty = y + dy;
+        if (ty < 0 || ty >= dst.height) continue;
+        const T* row = src + static_cast<size_t>(y) * srcWidth * n;
+        for (int x = 0; x < srcWidth; ++x) {
+            const int tx = x + dx;
+            if (tx < 0 || tx >= dst.width) continue;
+            const T* px = row + static_cast<size_t>(x) * n;
+            T* o = out + (static_cast<size_t>(ty) * dst.width + tx) * 4;
+            for (int s = 0; s < 4; ++s)
+                if (map.source[s] >= 0) o[s] = px[map.source[s]];
+        }
+    }
+}
+
+// Gathers the chosen samples (by sample index) of every pixel into file order.
+template <typename T>
+void gatherSamples(const Raster& src, const int* order, int n, std::vector<unsigned char>& out) {
+    out.resize(static_cast<size_t>(src.width) * src.height * n * sizeof(T));
+    const T* in = src.data<T>();
+    T* o = reinterpret_cast<T*>(out.data());
+    const size_t pixels = static_cast<size_t>(src.width) * src.height;
+    for (size_t p = 0; p < pixels; ++p, in += 4, o += n)
+        for (int c = 0; c < n; ++c) o[c] = in[order[c]];
+}
+
+TypeDesc typeOfDepth(int depth) {
+    switch (depth) {
+        case 1:
+            return TypeDesc::UINT8;
+        case 2:
+            return TypeDesc::UINT16;
+        case 3:
+            return TypeDesc::HALF;
+        default:
+            return TypeDesc::FLOAT;
+    }
+}
+
+}  // namespace
+
+ImageInfo readImageInfo(const std::string& path) {
+    auto in = openInput(path);
+    const ImageSpec& spec = in->spec();
+    ImageInfo info;
+    const bool display = spec.full_width > 0 && spec.full_height > 0;
+    info.width = display ? spec.full_width : spec.width;
+    info.height = display ? spec.full_height : spec.height;
+    info.depth = depthOf(path, spec);
+    info.channels = mapChannels(path, spec).mask;
+    return info;
+}
+
+Raster readImage(const std::string& path) {
+    auto in = openInput(path);
+    const ImageSpec spec = in->spec();
+    const int depth = depthOf(path, spec);
+    const ChannelMap map = mapChannels(path, spec);
+    const bool display = spec.full_width > 0 && spec.full_height > 0;
+    Raster raster;
+    try {
+        raster.allocate(display ? spec.full_width : spec.width,
+                        display ? spec.full_height : spec.height, depth, map.mask);
+    } catch (const RenderError& e) {
+        throw RenderError(path + ": " + e.what());
+    }
+    std::vector<unsigned char> fileSamples;
+    const TypeDesc type = typeOfDepth(depth);
+    try {
+        fileSamples.resize(static_cast<size_t>(spec.width) * spec.height * map.readCount *
+                           type.size());
+    } catch (const std::bad_alloc&) {
+        throw RenderError(path + ": not enough memory to read the image");
+    }
+    if (!in->read_image(0, 0, 0, map.readCount, type, fileSamples.data()))
+        throw RenderError(path + ": cannot read input: " + firstLine(in->geterror()));
+    const int dx = display ? spec.x - spec.full_x : 0;
+    const int dy = display ? spec.y - spec.full_y : 0;
+    switch (depth) {
+        case 1:
+            scatterSamples(fileSamples.data(), spec.width, spec.height, map.readCount, map, dx, dy,
+                           raster);
+            break;
+        case 2:
+            scatterSamples(reinterpret_cast<const uint16_t*>(fileSamples.data()), spec.width,
+                           spec.height, map.readCount, map, dx, dy, raster);
+            break;
+        default:
+            scatterSamples(reinterpret_cast<const float*>(fileSamples.data()), spec.width,
+                           spec.height, map.readCount, map, dx, dy, raster);
+            break;
+    }
+    return raster;
+}
+
+int parseDepthWord(const std::string& word) {
+    if (word.empty() || word == "0") return 0;
+    if (word == "8") return 1;
+    if (word == "16") return 2;
+    if (word == "half") return 3;
+    if (word == "float" || word == "32") return 4;
+    return -1;
+}
+
+void checkWritable(const std::string& path, const WriteOptions& options) {
+    const std::string& ch = options.channels;
+    if (!(ch.empty() || ch == "rgb" || ch == "rgba" || ch == "a"))
+        throw UsageError(path + ": unknown channel selection \"" + ch +
+                         "\" (use \"rgba\", \"rgb\" or \"a\")");
+    if (options.depth < 0 || options.depth > 4)
+        throw UsageError(path + ": unknown depth (use \"8\", \"16\", \"half\" or \"float\")");
+    auto out = ImageOutput::create(path);
+    if (!out) {
+        OIIO::geterror();  // clear the library's message; ours names the file
+        throw UsageError(path + ": no image format is known for this file name's extension");
+    }
+}
+
+void writeImage(const std::string& path, const Raster& raster, const WriteOptions& options) {
+    checkWritable(path, options);
+    // Sample order in the file for each channel selection.
+    static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};
+    static const int kAlpha[] = {kSampleA};
+    const std::string& ch = options.channels;
+    const bool alphaOnly = ch == "a";
+    const bool withAlpha = ch == "rgba" || (ch.empty() && (raster.channels & kChanA));
+    const int n = alphaOnly ? 1 : withAlpha ? 4 : 3;
+    const int* order = alphaOnly ? kAlpha : kRGBA;
+
+    const TypeDesc nativeType = typeOfDepth(raster.depth);
+    ImageSpec spec(raster.width, raster.height, n,
+                   options.depth == 0 ? nativeType : typeOfDepth(options.depth));
+    if (alphaOnly) {
+        spec.channelnames = {"Y"};
+        spec.alpha_channel = -1;
+    } else if (!withAlpha) {
+        spec.channelnames = {"R", "G", "B"};
+        spec.alpha_channel = -1;
+    }
+    // The samples are written as they are: no alpha association on the way.
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (!options.compression.empty()) spec.attribute("compression", options.compression);
+
+    std::vector<unsigned char> fileSamples;
+    try {
+        switch (raster.depth) {
+            case 1:
+                gatherSamples<uint8_t>(raster, order, n, fileSamples);
+                break;
+            case 2:
+                gatherSamples<uint16_t>(raster, order, n, fileSamples);
+                break;
+            default:
+                gatherSamples<float>(raster, order, n, fileSamples);
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        throw RenderError(path + ": not enough memory to write the image");
+    }
+
+    AtomicOutputFile file(path);
+    auto out = ImageOutput::create(path);
+    if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
+    if (!out->open(file.tempPath(), spec))
+        throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
+    const bool written = out->write_image(nativeType, fileSamples.data());
+    const bool closed = out->close();
+    if (!written || !closed)
+        throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
+    file.commit();
+}
+
+}  // namespace pxhost

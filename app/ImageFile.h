@@ -1,0 +1,59 @@
+#pragma once
+// Reading and writing image files, samples exactly as stored: no alpha association or
+// disassociation, no colour conversion.
+
+#include <string>
+
+#include "app/Raster.h"
+
+namespace pxhost {
+
+// How a file is read.
+//  - 8-bit files stay 8-bit and 16-bit files 16-bit (10- and 12-bit files arrive as 16-bit);
+//    half and float files become float.
+//  - RGB without alpha has no alpha channel; RGBA has all four. Channels beyond those are not
+//    read.
+//  - A one-channel file is a grey picture, and as such it is most often a matte: its value goes
+//    into R, G, B and A, so it feeds a matte input whatever channel letter selects it, and it
+//    also shows as grey where it is used as a picture. A two-channel file is grey plus alpha.
+//  - A file whose data window differs from its display window is placed into its display
+//    window; the rest of the display window is 0.
+// Throws RenderError naming the file when it is missing, unreadable, in an unsupported layout
+// or too large to allocate.
+Raster readImage(const std::string& path);
+
+// The header facts the script needs before any pixel is read.
+struct ImageInfo {
+    int width = 0;
+    int height = 0;
+    int depth = 1;
+    int channels = 0;
+};
+ImageInfo readImageInfo(const std::string& path);
+
+// How a file is written.
+struct WriteOptions {
+    // Sample type in the file: 0 = from the picture (8 stays 8, 16 stays 16, float stays
+    // float), else 1 (8-bit), 2 (16-bit), 3 (half float) or 4 (float). A format that cannot
+    // hold the type asked for gets the nearest one it supports (JPEG is always 8-bit).
+    int depth = 0;
+    // Channels written: "" for all the picture has (RGBA, or RGB without alpha), "rgb" colour
+    // only, "rgba" all four, "a" the alpha alone as a one-channel (grey) picture.
+    std::string channels;
+    // Compression of formats that have a choice (TIFF, EXR, ...): "" for the format's default.
+    std::string compression;
+};
+
+// Parses a depth word as given in a script or option: "", "8", "16", "half", "float".
+// Returns -1 for anything else.
+int parseDepthWord(const std::string& word);
+
+// Throws UsageError naming the file when no image format is known for its extension, or when
+// the channel selection is not one of the words above.
+void checkWritable(const std::string& path, const WriteOptions& options);
+
+// Writes atomically (see AtomicOutputFile): the final name never names a partial file.
+// Throws RenderError naming the file on failure.
+void writeImage(const std::string& path, const Raster& raster, const WriteOptions& options);
+
+}  // namespace pxhost

@@ -1,0 +1,45 @@
+#pragma once
+// A picture in memory as the host's image buffers hold it: four interleaved samples per pixel
+// in the order A, B, G, R, rows top to bottom, each sample 1 byte (8-bit), 2 bytes (16-bit) or a
+// 4-byte float. Channels the picture does not have are absent from its channel mask and their
+// samples hold 0.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pxhost {
+
+// Channel mask bits of host images.
+enum ChannelBit : int { kChanA = 1, kChanB = 2, kChanG = 4, kChanR = 8 };
+constexpr int kChanRGB = kChanR | kChanG | kChanB;
+constexpr int kChanRGBA = kChanRGB | kChanA;
+
+// Sample index of each channel within a pixel.
+enum SampleIndex : int { kSampleA = 0, kSampleB = 1, kSampleG = 2, kSampleR = 3 };
+
+struct Raster {
+    int width = 0;
+    int height = 0;
+    int depth = 1;     // bytes per sample: 1, 2, or 4 (float)
+    int channels = 0;  // mask of the channels present
+    std::vector<unsigned char> samples;
+
+    size_t sampleCount() const { return static_cast<size_t>(width) * height * 4; }
+    size_t byteCount() const { return sampleCount() * static_cast<size_t>(depth); }
+
+    // Sizes the sample store for width x height at depth, all zero. Throws RenderError when the
+    // picture is too large to allocate.
+    void allocate(int w, int h, int bytesPerSample, int channelMask);
+
+    template <typename T>
+    T* data() {
+        return reinterpret_cast<T*>(samples.data());
+    }
+    template <typename T>
+    const T* data() const {
+        return reinterpret_cast<const T*>(samples.data());
+    }
+};
+
+}  // namespace pxhost
