@@ -22,17 +22,18 @@ float toWork(float v, int colourspace);
 // Working value -> colour-space value; the inverse of toWork.
 float fromWork(float x, int colourspace);
 
-// trunc(x), saturated to [lo, hi]; a value that is not a number gives nanValue. Every
+// trunc(x), saturated to [lo, hi]; a value that is not a number gives nanValue (itself
+// limited to [lo, hi]). Every
 // float -> int conversion of the table builders goes through these, so no parameter value
 // (infinite, huge or NaN) can reach an out-of-range conversion.
 inline int truncSat(float x, int lo, int hi, int nanValue = 0) {
-    if (x != x) return nanValue;
+    if (x != x) return nanValue < lo ? lo : (nanValue > hi ? hi : nanValue);
     if (x <= static_cast<float>(lo)) return lo;
     if (x >= static_cast<float>(hi)) return hi;
     return static_cast<int>(x);
 }
 inline int truncSat(double x, int lo, int hi, int nanValue = 0) {
-    if (x != x) return nanValue;
+    if (x != x) return nanValue < lo ? lo : (nanValue > hi ? hi : nanValue);
     if (x <= lo) return lo;
     if (x >= hi) return hi;
     return static_cast<int>(x);
