@@ -2,12 +2,18 @@
 
 #include <exception>
 
+#include "sdk/PXiName.h"
 #include "sdk/PXiPluginLoader.h"
 #include "sdk/PXiScriptParser.h"
 #include "sdk/PXiScriptProgram.h"
 
 PXiCmplr::PXiCmplr() = default;
 PXiCmplr::~PXiCmplr() = default;
+
+int PXiCmplr::execute(PXiScope* scope, const PXiType& type, PXiValue& result, const PXiName& text,
+                      const PXiName& name) {
+    return execute(scope, type, result, std::string(text.c_str()), std::string(name.c_str()));
+}
 
 int PXiCmplr::execute(PXiScope* scope, const PXiType& type, PXiValue& result,
                       const std::string& text, const std::string& name) {
