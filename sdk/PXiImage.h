@@ -126,6 +126,9 @@ public:
     // PXiF2S. A buffer without data gives a buffer without data.
     PXiIBuf converted(int depth) const;
 
+    // A buffer over rect at depth that has no image (null data pointer).
+    static PXiIBuf withoutData(const PXiIRect& rect, int depth);
+
     // Fills every pixel with bp converted to this buffer's depth.
     void fill(const PXiBPixel& bp);
 

@@ -1,8 +1,6 @@
 #ifndef PXSDK_PXIMEMORYIMAGE_H
 #define PXSDK_PXIMEMORYIMAGE_H
 
-#include <vector>
-
 #include "sdk/PXiNode.h"
 
 /*
@@ -25,8 +23,8 @@ public:
     int getHeight() const { return height_; }
     int getImageDepth() const { return depth_; }
     // The samples; change them freely (call touch() afterwards when the node was rendered).
-    void* getPixels() { return pixels_.data(); }
-    const void* getPixels() const { return pixels_.data(); }
+    void* getPixels() { return image_.getData(); }
+    const void* getPixels() const { return image_.getData(); }
     // Sets one pixel from floats 0..1 (converted like a background pixel).
     void setPixel(int x, int y, const PXiBPixel& value);
     // Reads one pixel as floats (0..1 for integer depths).
@@ -47,8 +45,9 @@ public:
 
 private:
     int width_, height_, depth_;
-    std::vector<unsigned char> pixels_;
+    PXiIBuf image_;  // the pixels, rows packed
     PXiBPixel bpixel_;
+    PXiName description_;
 };
 
 #endif
