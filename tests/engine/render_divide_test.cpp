@@ -1,0 +1,79 @@
+// The renderer's multiply-and-shift divisions against plain division, for every operand
+// the pixel code can produce.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "engine/ZephraRenderDivide.h"
+
+namespace {
+
+using zephra::ExactDivider;
+
+// Counts operands whose multiply-and-shift quotient differs from f * C / d, for d in
+// 1 .. maxDivisor and f in 0 .. fMax(d). Plain unsigned arithmetic, one division-free check
+// per operand: q is right when q * d <= f * C < (q + 1) * d.
+template <typename Table>
+long long mismatches(const Table& table, std::uint64_t c, int maxDivisor, int (*fMax)(int)) {
+    long long bad = 0;
+    for (int d = 1; d <= maxDivisor; ++d) {
+        const std::uint64_t m = table.m[d];
+        const int top = fMax(d);
+        for (int f = 0; f <= top; ++f) {
+            const std::uint64_t q = (std::uint64_t(f) * m) >> Table::shift;
+            const std::uint64_t n = std::uint64_t(f) * c;
+            bad += (q * std::uint64_t(d) > n) | (n >= (q + 1) * std::uint64_t(d));
+        }
+    }
+    return bad;
+}
+
+TEST(RenderDivide, ScaleToBrightestIsExactForEveryChannelUpToTheBrightest) {
+    // F * 16383 / X with 0 <= F <= X <= 16383.
+    EXPECT_EQ(mismatches(zephra::kDivideByBrightest, 16383, 16383, [](int d) { return d; }), 0);
+}
+
+TEST(RenderDivide, UnpremultiplyIsExactForEveryColourTheAlphaAdmits) {
+    // F * 4096 / A with 1 <= A <= 4096 and F * 4096 <= A * 16383 (F <= 16383).
+    EXPECT_EQ(mismatches(zephra::kDivideByAlpha, 4096, 4096,
+                         [](int a) { return int(std::int64_t(a) * 16383 / 4096); }),
+              0);
+    // The whole 0 .. 16383 range too, in case a caller's tables step outside.
+    EXPECT_EQ(mismatches(zephra::kDivideByAlpha, 4096, 4096, [](int) { return 16383; }), 0);
+}
+
+// The condition of the exactness argument for every background maximum: the multiplier's
+// excess e = m * d - 2^s stays below 2^s / 2^28, so no numerator below 2^28 can carry the
+// quotient over. Checked for every 16-bit maximum and a spread of larger ones.
+TEST(RenderDivide, BackgroundAlphaDividerConditionHoldsForEveryMaximum) {
+    auto holds = [](std::uint32_t d) {
+        const ExactDivider div(d);
+        const std::uint64_t scaled = std::uint64_t(1) << div.shift();
+        const std::uint64_t e = div.multiplier() * d - scaled;
+        const std::uint64_t limit = std::uint64_t(1) << (div.shift() - ExactDivider::numeratorBits);
+        return e < d && e < limit && div.multiplier() <= (std::uint64_t(1) << 29) + 1;
+    };
+    for (std::uint32_t d = 1; d <= 65536; ++d) ASSERT_TRUE(holds(d)) << d;
+    for (std::uint32_t d = 65537; d < 0x7FFFFFFFu - 1000003u; d += 1000003u)
+        ASSERT_TRUE(holds(d)) << d;
+    EXPECT_TRUE(holds(0x7FFFFFFFu));
+}
+
+// And directly: every numerator (4096 - M) * a the composite alpha can form, for the usual
+// maxima and a few odd ones.
+TEST(RenderDivide, BackgroundAlphaDividerMatchesDivisionOnEveryNumerator) {
+    for (std::uint32_t d : {1u, 2u, 3u, 7u, 100u, 255u, 256u, 1023u, 4095u, 65535u}) {
+        const ExactDivider div(d);
+        const std::uint32_t aStep = d > 4096 ? 97 : 1;  // every alpha sample up to 4096
+        long long bad = 0;
+        for (std::uint32_t a = 0; a <= d; a += (a < 4096 ? 1 : aStep))
+            for (std::uint32_t k = 0; k <= 4096; ++k) {
+                const std::uint32_t n = k * a;
+                bad += div.divide(n) != n / d;
+            }
+        EXPECT_EQ(bad, 0) << "bgMax " << d;
+    }
+}
+
+}  // namespace
