@@ -145,13 +145,22 @@ Raster makeDemoForeground(int width, int height) {
             if (cover > 0) {
                 Rgb subject = skinD < bodyD ? skin : shirt;
                 // Folds in the shirt, shading on the face.
-                const float shade = 0.85f + 0.15f * valueNoise(fx, fy, 40 * scale, 3);
+                const float shade = 0.85f + 0.15f * valueNoise(fx, fy, 140 * scale, 3);
                 subject = {subject.r * shade, subject.g * shade, subject.b * shade};
                 const float spill = 0.35f * std::exp(-std::max(0.0f, -d) / (30 * scale)) + 0.04f;
                 subject.b += spill * screen.b;
                 subject.g += 0.3f * spill * screen.g;
                 c = mix(c, subject, cover);
             }
+
+            // A badge of nearly the screen's blue on the shirt.
+            const float badgeD = ellipseDistance(fx, fy, headX + 150 * scale, height * 0.72f,
+                                                 38 * scale, 38 * scale);
+            c = mix(c, {0.12f, 0.24f, 0.70f}, clamp01(0.5f - badgeD / scale));
+
+            // A lighting stand at the right edge of the frame.
+            const float standD = std::fabs(fx - width * 0.94f) - 9 * scale;
+            if (fy > height * 0.08f) c = mix(c, {0.35f, 0.35f, 0.36f}, clamp01(0.5f - standD));
 
             // A semi-transparent scarf over the left shoulder and hanging past it.
             const float scarfD = roundBoxDistance(fx, fy, headX - 300 * scale, height * 0.72f,
@@ -170,6 +179,41 @@ Raster makeDemoForeground(int width, int height) {
         }
     }
     return raster;
+}
+
+namespace {
+
+// A grey 8-bit matte: coverage of the shape given by its signed distance, feathered.
+template <typename Distance>
+Raster makeMatte(int width, int height, Distance distance) {
+    Raster raster;
+    raster.allocate(width, height, 1, kChanRGBA);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const float v = clamp01(0.5f - distance(x + 0.5f, y + 0.5f));
+            const auto sample = static_cast<uint8_t>(v * 255.0f + 0.5f);
+            uint8_t* px = raster.data<uint8_t>() + (static_cast<size_t>(y) * width + x) * 4;
+            px[0] = px[1] = px[2] = px[3] = sample;
+        }
+    return raster;
+}
+
+}  // namespace
+
+Raster makeDemoHoldOut(int width, int height) {
+    const float scale = height / 1080.0f;
+    return makeMatte(width, height, [=](float x, float y) {
+        return ellipseDistance(x, y, width * 0.5f + 150 * scale, height * 0.72f, 44 * scale,
+                               44 * scale) /
+               (4 * scale);
+    });
+}
+
+Raster makeDemoGarbage(int width, int height) {
+    const float scale = height / 1080.0f;
+    return makeMatte(width, height, [=](float x, float) {
+        return (std::fabs(x - width * 0.94f) - 30 * scale) / (4 * scale);
+    });
 }
 
 Raster makeDemoBackground(int width, int height) {
@@ -194,7 +238,7 @@ Raster makeDemoBackground(int width, int height) {
             const float nearY = height * 0.70f + 60 * scale * std::sin(fx / (340 * scale) + 2) +
                                 12 * scale * valueNoise(fx, 0, 50 * scale, 9);
             if (fy > nearY) {
-                const float ground = 0.8f + 0.2f * valueNoise(fx, fy, 25 * scale, 4);
+                const float ground = 0.8f + 0.2f * valueNoise(fx, fy, 70 * scale, 4);
                 const Rgb g = {hillNear.r * ground, hillNear.g * ground, hillNear.b * ground};
                 c = mix(c, g, clamp01((fy - nearY) / scale + 0.5f));
             }

@@ -4,7 +4,8 @@
 //
 // The foreground holds what makes keying hard: a subject with hard and soft (motion-blurred)
 // edges, a semi-transparent scarf, hundreds of fine hair strands, blue spill on the subject
-// near its edges, and an uneven screen with a cast shadow and some grain.
+// near its edges, a badge in nearly the screen's blue, a lighting stand in the frame, and an
+// uneven screen with a cast shadow and some grain.
 
 #include "app/Raster.h"
 
@@ -19,5 +20,10 @@ constexpr float kDemoScreen[3] = {0.10f, 0.22f, 0.75f};
 
 Raster makeDemoForeground(int width = kDemoWidth, int height = kDemoHeight);
 Raster makeDemoBackground(int width = kDemoWidth, int height = kDemoHeight);
+// Mattes for the foreground, 8-bit grey (the value in all four channels): the hold-out matte
+// covers the blue badge on the subject's shirt, which is close enough to the screen colour to
+// be keyed away without it; the garbage matte covers the lighting stand at the right edge.
+Raster makeDemoHoldOut(int width = kDemoWidth, int height = kDemoHeight);
+Raster makeDemoGarbage(int width = kDemoWidth, int height = kDemoHeight);
 
 }  // namespace pxhost

@@ -1,0 +1,93 @@
+#include "app/FileInNode.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "app/HostError.h"
+#include "app/ImageFile.h"
+#include "sdk/PXiClassName.h"
+
+namespace pxhost {
+namespace {
+
+const PXiName& fileInClassName() {
+    static const PXiName name = PXiClassName::registerClassName("FileIn", "PXiNadic");
+    return name;
+}
+
+}  // namespace
+
+FileInNode::FileInNode(const SequencePattern& pattern, ReadClock* clock)
+    : m_pattern(pattern), m_clock(clock) {
+    m_file = addPlug("file", PXiPlug::kString, 1, 0, 0);
+    m_fileName = m_pattern.fileName(0);
+    m_file->set(m_fileName.c_str());
+    PXiIPlug* out = getOutput();
+    for (PXiPlug* p :
+         {out->getWidthPlug(), out->getHeightPlug(), out->getChannelsPlug(), out->getBPixelPlug(),
+          out->getDescriptionPlug(), getDepthPlug(), getInputDepthPlug()}) {
+        p->detach(nullptr);
+        p->addDependency(m_file);
+    }
+}
+
+FileInNode::~FileInNode() = default;
+
+const PXiName& FileInNode::className() const { return fileInClassName(); }
+
+void FileInNode::setFrame(long frame) {
+    std::string name = m_pattern.fileName(frame);
+    if (name == m_fileName) return;
+    m_fileName = std::move(name);
+    m_file->set(m_fileName.c_str());
+}
+
+const Raster& FileInNode::picture() {
+    if (m_loadedName != m_fileName || m_raster.samples.empty()) {
+        const auto start = std::chrono::steady_clock::now();
+        m_raster = Raster();
+        m_loadedName.clear();
+        m_raster = readImage(m_fileName);
+        m_loadedName = m_fileName;
+        if (m_clock)
+            m_clock->seconds +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    return m_raster;
+}
+
+int FileInNode::eval(PXiPlug* plug) {
+    PXiIPlug* out = getOutput();
+    if (plug == out->getWidthPlug()) {
+        plug->set(picture().width);
+    } else if (plug == out->getHeightPlug()) {
+        plug->set(picture().height);
+    } else if (plug == out->getChannelsPlug()) {
+        plug->set(picture().channels);
+    } else if (plug == getDepthPlug() || plug == getInputDepthPlug()) {
+        plug->set(picture().depth);
+    } else if (plug == out->getBPixelPlug()) {
+        plug->set(static_cast<void*>(&m_bpixel));
+    } else if (plug == out->getDescriptionPlug()) {
+        plug->set(PXiName::sprintf("FileIn(\"%s\")", m_fileName.c_str()));
+    }
+    return PXiNadic::eval(plug);
+}
+
+void FileInNode::fillOutputBuffer() {
+    PXiIBuf* buffer = getInputBuffers()[0];
+    if (!buffer || !buffer->getData()) return;
+    const Raster& src = picture();
+    if (buffer->getDepth() != src.depth)
+        throw RenderError(m_fileName + ": picture changed depth while rendering");
+    const PXiIRect rect = buffer->getRect().intersect(PXiIRect(0, 0, src.width, src.height));
+    if (rect.isEmpty()) return;
+    const size_t rowBytes = static_cast<size_t>(rect.width()) * 4 * src.depth;
+    for (int y = rect.y1; y < rect.y2; ++y) {
+        const unsigned char* from =
+            src.samples.data() + (static_cast<size_t>(y) * src.width + rect.x1) * 4 * src.depth;
+        std::memcpy(buffer->pixelAddress(rect.x1, y), from, rowBytes);
+    }
+}
+
+}  // namespace pxhost

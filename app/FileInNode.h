@@ -1,0 +1,47 @@
+#pragma once
+// The source node behind the script function FileIn: one image file, or one frame of an image
+// sequence, read through the image library with its samples as stored.
+
+#include <string>
+
+#include "app/Raster.h"
+#include "app/SequencePattern.h"
+#include "sdk/PXiNode.h"
+
+namespace pxhost {
+
+// Time spent reading files, summed over the nodes of a run (the -v timings).
+struct ReadClock {
+    double seconds = 0;
+};
+
+class FileInNode : public PXiNadic {
+public:
+    FileInNode(const SequencePattern& pattern, ReadClock* clock);
+    ~FileInNode() override;
+
+    const SequencePattern& pattern() const { return m_pattern; }
+    // Picks the file of a frame. Nothing is read until the picture is needed; setting the
+    // frame of another file makes everything downstream stale.
+    void setFrame(long frame);
+    // The file of the current frame.
+    const std::string& fileName() const { return m_fileName; }
+
+    int eval(PXiPlug* plug) override;
+    void fillOutputBuffer() override;
+    const PXiName& className() const override;
+
+private:
+    // Reads the current file unless it is already in memory.
+    const Raster& picture();
+
+    SequencePattern m_pattern;
+    ReadClock* m_clock;
+    PXiPlug* m_file;  // the current file name; the output's plugs depend on it
+    std::string m_fileName;
+    std::string m_loadedName;  // the file m_raster holds
+    Raster m_raster;
+    PXiBPixel m_bpixel;  // outside the picture: zero
+};
+
+}  // namespace pxhost

@@ -1,0 +1,45 @@
+#pragma once
+// Collects what is written to standard error while a frame renders. The keyer reports a
+// screen colour it cannot use only as a line on standard error; capturing it lets the program
+// tie the message to the frame and file, and fail that frame instead of writing a picture that
+// was never keyed.
+
+#include <string>
+
+namespace pxhost {
+
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    // Starts sending standard error into the capture.
+    void begin();
+    // Restores standard error and returns what was written since begin().
+    std::string end();
+
+private:
+    int m_file = -1;   // the capture file (unlinked, private)
+    int m_saved = -1;  // standard error while capturing
+};
+
+// Restores standard error if an exception leaves the capture running.
+class StderrCaptureScope {
+public:
+    explicit StderrCaptureScope(StderrCapture& capture) : m_capture(capture) { capture.begin(); }
+    ~StderrCaptureScope() {
+        if (!m_ended) m_capture.end();
+    }
+    std::string end() {
+        m_ended = true;
+        return m_capture.end();
+    }
+
+private:
+    StderrCapture& m_capture;
+    bool m_ended = false;
+};
+
+}  // namespace pxhost

@@ -1,0 +1,86 @@
+// pxhost: runs compositing scripts that key pictures with the keyer plug-in.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "app/Demo.h"
+#include "app/HostError.h"
+#include "app/Options.h"
+#include "app/Progress.h"
+#include "app/Session.h"
+
+namespace {
+
+constexpr const char* kVersion = "pxhost 1.0 (keyer commands Zephra_1v4, Zephra_1v3)";
+
+std::string readScript(const std::string& path) {
+    std::ostringstream text;
+    if (path == "-") {
+        text << std::cin.rdbuf();
+        return text.str();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw pxhost::UsageError(path + ": cannot read the script");
+    text << in.rdbuf();
+    if (in.bad()) throw pxhost::UsageError(path + ": cannot read the script");
+    return text.str();
+}
+
+int run(int argc, char** argv) {
+    using pxhost::Options;
+    const Options options = pxhost::parseOptions(argc, argv);
+    switch (options.mode) {
+        case Options::Mode::Help:
+            std::fputs(pxhost::helpText().c_str(), stdout);
+            return 0;
+        case Options::Mode::Version:
+            std::puts(kVersion);
+            return 0;
+        case Options::Mode::DemoInputs:
+            for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
+                std::puts(file.c_str());
+            return 0;
+        default:
+            break;
+    }
+
+    pxhost::Session session(options.threads);
+    session.loadPlugins(options.pluginDirs);
+    if (options.mode == Options::Mode::Demo) {
+        pxhost::setUpDemo(session, options.outDir);
+    } else if (options.mode == Options::Mode::Inline) {
+        session.runScript(options.scriptText, "-e");
+    } else {
+        const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
+        session.runScript(readScript(options.scriptPath), name);
+    }
+    const std::vector<long> frames = session.planFrames(options.frames);
+    const bool showLine = options.progress == Options::Progress::On ||
+                          (options.progress == Options::Progress::Auto && isatty(STDERR_FILENO));
+    pxhost::Progress progress(stderr, static_cast<long>(frames.size()), showLine, options.verbose);
+    const int status = session.render(frames, progress, options.keepGoing);
+    if (options.mode == Options::Mode::Demo)
+        for (const std::string& file : session.writtenFiles()) std::puts(file.c_str());
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const pxhost::HostError& e) {
+        std::fprintf(stderr, "pxhost: %s\n", e.what());
+        return e.exitStatus();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "pxhost: out of memory\n");
+        return pxhost::kExitRender;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pxhost: %s\n", e.what());
+        return pxhost::kExitRender;
+    }
+}
