@@ -1,0 +1,35 @@
+#include "host/ZephraPlugin.h"
+
+#include "host/PXxZephra.h"
+#include "host/ZephraCommands.h"
+#include "sdk/PXiClassName.h"
+
+const char* const kZephraCreditText = "Zephra 1.4 chroma keyer: screen matte, spill and composite";
+
+namespace {
+
+// Registers the node class, and the factory through which the host makes nodes of it by name.
+PXiName registerZephraClass() {
+    PXiName name = PXiClassName::registerClassName("Zephra_1v4", "PXiNadic");
+    PXiClassName::registerFactoryOf<PXxZephra>(name);
+    return name;
+}
+
+}  // namespace
+
+// Load-time names, in the order they must be made (one translation unit keeps that order).
+PXiName PXxZephra::thisClassName = registerZephraClass();
+PXiName zephraCompositeName = PXiName::getString("composite");
+PXiName zephraCreditName = PXiName::getString(kZephraCreditText);
+
+PXxZephra_1v4_Plugin::PXxZephra_1v4_Plugin() : PXxPlugin(zephraCreditName), m_compiler() {
+    if (status_ == 0) {
+        PXiValue result;
+        status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
+                                     PXiName::getString(kZephraDeclarations), name_);
+    }
+}
+
+PXxZephra_1v4_Plugin::~PXxZephra_1v4_Plugin() = default;
+
+PXxZephra_1v4_Plugin zephraPlugin;
