@@ -41,17 +41,18 @@ constexpr int kSatEntryLimit = (std::numeric_limits<int>::max() - 2048) / (3 * k
 
 }  // namespace
 
-void buildBgLut(VRFZephraTable& e, const Derived& d, int c) {
-    const float exponent = inverseGamma(e.gamma[1][c]);
-    const float exposure = e.exposure[1][c];
-    const float offset = e.offset[1][c];
-    const float weight = d.neutralWeight[c];
+void buildBgLut(VRFZephraTable& e, const Derived& d) {
+    // One transfer per sample value, shared by the three channels.
+    float exponent[3];
+    for (int c = 0; c < 3; ++c) exponent[c] = inverseGamma(e.gamma[1][c]);
     const float max = static_cast<float>(e.bgMax);
-    std::int16_t* table = e.bgLut[c];
     for (int i = 0; i <= e.bgMax; ++i) {
         const float x = toWork(static_cast<float>(i) / max, e.colourspace);
-        const float y = correctPower(x, exponent);
-        table[i] = correctedEntry((y * exposure + offset) * weight);
+        for (int c = 0; c < 3; ++c) {
+            const float y = correctPower(x, exponent[c]);
+            e.bgLut[c][i] =
+                correctedEntry((y * e.exposure[1][c] + e.offset[1][c]) * d.neutralWeight[c]);
+        }
     }
 }
 

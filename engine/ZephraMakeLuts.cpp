@@ -140,10 +140,13 @@ int VRFZephraTable::makeLuts() {
         holdLutStale = 0;
     }
 
+    // Each table's entries depend only on the parameters, so building fgLut and bgLut for
+    // all channels at once (sharing the transfer of each sample value) gives the same
+    // tables as going channel by channel.
+    for (int c = 0; c < 3; ++c) buildColourInts(*this, d, c);
+    if (fgLutStale) buildFgLut(*this, d);
+    if (bgLutStale) buildBgLut(*this, d);
     for (int c = 0; c < 3; ++c) {
-        buildColourInts(*this, d, c);
-        if (fgLutStale) buildFgLut(*this, d, c);
-        if (bgLutStale) buildBgLut(*this, d, c);
         if (fgCorrectStale) buildFgCorrectLut(*this, d, c);
         if (outLutStale) buildOutLut(*this, d, c);
     }

@@ -33,7 +33,8 @@ T* allocTable(const VRFZephraTable& e, std::size_t count) {
 }
 
 // ---- transfer tables ----
-void buildFgLut(VRFZephraTable& e, const Derived& d, int c);
+// fgLut and bgLut are built for all three channels at once (one transfer per sample).
+void buildFgLut(VRFZephraTable& e, const Derived& d);
 void buildOutLut(VRFZephraTable& e, const Derived& d, int c);
 // screenInt, replaceInt and backgroundInt of channel c.
 void buildColourInts(VRFZephraTable& e, const Derived& d, int c);
@@ -51,7 +52,7 @@ void buildHoldLut(VRFZephraTable& e);
 void buildGarbageLut(VRFZephraTable& e);
 
 // ---- colour-correction tables ----
-void buildBgLut(VRFZephraTable& e, const Derived& d, int c);
+void buildBgLut(VRFZephraTable& e, const Derived& d);
 void buildFgCorrectLut(VRFZephraTable& e, const Derived& d, int c);
 void buildSatMatrix(VRFZephraTable& e, const Derived& d);
 

@@ -16,11 +16,18 @@ std::int16_t inputEntry(float scale, int i, float max, int colourspace) {
 
 }  // namespace
 
-void buildFgLut(VRFZephraTable& e, const Derived& d, int c) {
-    const float scale = static_cast<float>(kInternalMax) * d.neutralWeight[c];
+void buildFgLut(VRFZephraTable& e, const Derived& d) {
+    // One transfer per sample value, shared by the three channels.
+    float scale[3];
+    for (int c = 0; c < 3; ++c) scale[c] = static_cast<float>(kInternalMax) * d.neutralWeight[c];
     const float max = static_cast<float>(e.fgMax);
-    std::int16_t* table = e.fgLut[c];
-    for (int i = 0; i <= e.fgMax; ++i) table[i] = inputEntry(scale, i, max, e.colourspace);
+    for (int i = 0; i <= e.fgMax; ++i) {
+        const float x = toWork(static_cast<float>(i) / max, e.colourspace);
+        for (int c = 0; c < 3; ++c) {
+            e.fgLut[c][i] =
+                static_cast<std::int16_t>(truncSat(scale[c] * x + 0.5f, 0, kInternalMax));
+        }
+    }
 }
 
 std::int16_t refLutEntry(const VRFZephraTable& e, const Derived& d, int c, int i) {
