@@ -38,8 +38,12 @@ public:
     // Makes calls to the function declared as `name` run `fn` (replacing an earlier binding).
     // The name may be declared before or after binding it.
     void bindHostFunction(const std::string& name, PXiHostFunction fn);
-    // Makes functions declared while the library at `path` was loading resolve in `handle`.
-    void attachLibrary(const std::string& path, void* handle);
+    // Makes functions declared while the library at `path` was loading resolve in `handle`;
+    // `failure` is what went wrong while it loaded (empty when nothing did).
+    void attachLibrary(const std::string& path, void* handle, const std::string& failure = "");
+    // Whether the library `handle` was attached here or in a parent, and what went wrong when
+    // it loaded.
+    bool findAttached(void* handle, std::string& failure) const;
 
     // What a call to `function` runs: the nearest host function bound to its name, else the
     // function of that name exported by the library that declared it, else the one the process
@@ -65,6 +69,7 @@ private:
     std::map<std::string, std::shared_ptr<const PXiScriptFunction>> m_functions;
     std::map<std::string, PXiHostFunction> m_hostFunctions;
     std::map<std::string, void*> m_libraries;
+    std::map<void*, std::string> m_libraryFailures;
     std::map<std::string, size_t> m_valueIndex;
     std::vector<std::pair<std::string, PXiValue>> m_values;
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "sdk/PXiCmplr.h"
+#include "sdk/PXxPlugin.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ PXiPluginReport PXiPluginLoader::load(const std::string& path) {
     report.path = path;
     PXiPluginLoading loading;
     loading.path = path;
+    std::vector<PXxPlugin*> before = PXxPlugin::getPlugins();
     void* handle = nullptr;
     {
         LoadingOnThisThread scope(&loading);
@@ -53,13 +55,23 @@ PXiPluginReport PXiPluginLoader::load(const std::string& path) {
     }
     if (!handle) {
         const char* why = dlerror();
-        report.reason = why ? why : "cannot be loaded";
+        report.reason = why ? why : path + ": cannot be loaded";
     } else {
-        m_scope->attachLibrary(path, handle);
-        for (const std::string& failure : loading.failures) {
-            if (!report.reason.empty()) report.reason += "; ";
-            report.reason += failure;
+        // A library loaded before is not initialised again: repeat its first outcome.
+        if (!m_scope->findAttached(handle, report.reason)) {
+            auto note = [&report](const std::string& text) {
+                report.reason += (report.reason.empty() ? "" : "; ") + text;
+            };
+            for (const std::string& failure : loading.failures) note(failure);
+            // The plug-in objects that the library's static initialisation made.
+            for (PXxPlugin* plugin : PXxPlugin::getPlugins()) {
+                if (std::find(before.begin(), before.end(), plugin) != before.end()) continue;
+                if (plugin->getStatus() != 0)
+                    note("plug-in '" + std::string(plugin->getName().c_str()) +
+                         "' reports status " + std::to_string(plugin->getStatus()));
+            }
         }
+        m_scope->attachLibrary(path, handle, report.reason);
     }
     report.ok = report.reason.empty();
     m_reports.push_back(report);

@@ -27,9 +27,10 @@ public:
     // Declarations go to `scope`; null means the global scope.
     explicit PXiPluginLoader(PXiScope* scope = nullptr);
 
-    // Loads one library. A library that cannot be opened, or that fails to compile a
-    // declaration while it loads, gives a failed report naming it with the reason. A library
-    // loaded before is not initialised again, so loading it again reports ok.
+    // Loads one library. A library that cannot be opened, that fails to compile a declaration
+    // while it loads, or whose plug-in object (PXxPlugin) has a non-zero status afterwards gives
+    // a failed report naming it with the reason. A library loaded before is not initialised
+    // again: loading it again (under any path) repeats the first outcome.
     PXiPluginReport load(const std::string& path);
     // Loads every "*.so" file of `folder` in name order; one library's failure does not stop
     // the others. A folder that cannot be read gives one failed report naming the folder.

@@ -39,9 +39,22 @@ void PXiScope::bindHostFunction(const std::string& name, PXiHostFunction fn) {
     m_hostFunctions[name] = std::move(fn);
 }
 
-void PXiScope::attachLibrary(const std::string& path, void* handle) {
+void PXiScope::attachLibrary(const std::string& path, void* handle, const std::string& failure) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_libraries[path] = handle;
+    m_libraryFailures.emplace(handle, failure);
+}
+
+bool PXiScope::findAttached(void* handle, std::string& failure) const {
+    for (const PXiScope* s = this; s; s = s->m_parent) {
+        std::lock_guard<std::mutex> lock(s->m_mutex);
+        auto it = s->m_libraryFailures.find(handle);
+        if (it != s->m_libraryFailures.end()) {
+            failure = it->second;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool PXiScope::findHost(const std::string& name, PXiHostFunction& fn) const {
