@@ -54,9 +54,6 @@ int PXiFile::writeQuoted(const char* text) {
             case '\t':
                 q += "\\t";
                 break;
-            case '\r':
-                q += "\\r";
-                break;
             default:
                 q += *p;
         }

@@ -24,7 +24,7 @@ public:
     int write(const std::string& text);
     int printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Writes text as a script string literal: in double quotes, with '"' and '\' escaped by a
-    // backslash and tab, line feed and carriage return written as \t, \n and \r.
+    // backslash, and tab and line feed written as \t and \n.
     int writeQuoted(const char* text);
 
     // The text collected so far (memory mode); empty when writing to a caller's stream.

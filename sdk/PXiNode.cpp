@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -79,6 +80,10 @@ int PXiNode::serialize(PXiFile& file, int) {
             case PXiPlug::kFloat:
                 if (!p->getExpression().empty() && !p->isConnected()) {
                     if (file.writeQuoted(p->getExpression().c_str()) != 0) return -1;
+                } else if (p->getType() == PXiPlug::kFloat && !std::isfinite(p->asFloat())) {
+                    // Written so that reading it back as a number gives the same value.
+                    float v = p->asFloat();
+                    line = std::isnan(v) ? "0" : (v > 0 ? "1e999" : "-1e999");
                 } else {
                     line = p->asString().c_str();
                 }

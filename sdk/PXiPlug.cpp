@@ -54,6 +54,23 @@ std::string plugLabel(const PXiPlug* plug) {
 
 }  // namespace
 
+bool PXiPlug::reaches(const PXiPlug* from, const PXiPlug* to) {
+    std::vector<const PXiPlug*> stack{from};
+    std::unordered_set<const PXiPlug*> seen{from};
+    while (!stack.empty()) {
+        const PXiPlug* p = stack.back();
+        stack.pop_back();
+        if (p == to) return true;
+        auto visit = [&](const PXiPlug* q) {
+            if (q && seen.insert(q).second) stack.push_back(q);
+        };
+        visit(p->upstream_);
+        visit(p->target_);
+        for (const PXiPlug* q : p->dependencies_) visit(q);
+    }
+    return false;
+}
+
 PXiPlug::PXiPlug(PXiNode* node, const PXiName& name, int type, int io)
     : node_(node), name_(name), type_(type), io_(io) {}
 
@@ -178,6 +195,9 @@ void PXiPlug::follow(PXiPlug* target, const PXiName& text) {
         if (p != target) chain += " -> '" + std::string(p->name_.c_str()) + "'";
         if (++steps > kMaxChain) throw PXiError(plugLabel(this) + ": chain of plugs too long");
     }
+    if (reaches(target, this))
+        throw PXiError(plugLabel(this) + ": following '" + text.c_str() +
+                       "' closes a cycle, since that plug is computed from this one");
     dropFollow();
     if (upstream_) connect(nullptr);
     target_ = target;
@@ -387,13 +407,9 @@ int PXiPlug::connect(PXiPlug* upstream) {
         if ((upstream->type_ == kImage) != (type_ == kImage))
             throw PXiError(plugLabel(this) + ": cannot take its value from " + plugLabel(upstream) +
                            " (" + typeName(upstream->type_) + ")");
-        int steps = 0;
-        for (PXiPlug* p = upstream; p; p = p->upstream_ ? p->upstream_ : p->target_) {
-            if (p == this)
-                throw PXiError(plugLabel(this) + ": connecting it to " + plugLabel(upstream) +
-                               " closes a cycle");
-            if (++steps > kMaxChain) throw PXiError(plugLabel(this) + ": chain of plugs too long");
-        }
+        if (reaches(upstream, this))
+            throw PXiError(plugLabel(this) + ": connecting it to " + plugLabel(upstream) +
+                           " closes a cycle");
     }
     dropFollow();
     if (upstream_) eraseOne(upstream_->downstream_, this);

@@ -127,6 +127,9 @@ protected:
 
 private:
     friend class PXiIPlug;
+    // Whether `to` can be reached from `from` through connections, expressions and
+    // dependencies: what `from` is computed from.
+    static bool reaches(const PXiPlug* from, const PXiPlug* to);
     void store(int kind);
     void afterSet();
     void setNumberText(const char* text);
