@@ -1,6 +1,5 @@
 #include "app/AtomicOutputFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,13 +96,11 @@ AtomicOutputFile::~AtomicOutputFile() {
 }
 
 void AtomicOutputFile::commit() {
-    const int fd = open(m_tempPath.c_str(), O_RDONLY);
-    if (fd < 0) throw RenderError(m_finalPath + ": written file vanished: " + std::strerror(errno));
-    // mkstemp made the file private; give it the permissions of any new file.
-    const bool ok = fchmod(fd, newFileMode()) == 0 && fsync(fd) == 0;
-    const int err = errno;
-    close(fd);
-    if (!ok) throw RenderError(m_finalPath + ": cannot finish writing: " + std::strerror(err));
+    // mkstemp made the file private; give it the permissions of any new file. The data is not
+    // forced to disk first: the rename already guarantees that an interrupted program leaves
+    // no partial file, and a sync per frame would cost more than keying it.
+    if (chmod(m_tempPath.c_str(), newFileMode()) != 0)
+        throw RenderError(m_finalPath + ": cannot finish writing: " + std::strerror(errno));
     if (m_slot >= 0) {
         slot(m_slot).store(nullptr);
         m_slot = -1;

@@ -22,8 +22,8 @@ public:
     const std::string& tempPath() const { return m_tempPath; }
     const std::string& finalPath() const { return m_finalPath; }
 
-    // Flushes the temporary file to disk, gives it the permissions a new file gets, and renames
-    // it to the final name. Throws RenderError naming the file on failure (the temporary file
+    // Gives the temporary file the permissions a new file gets and renames it to the final
+    // name. Throws RenderError naming the file on failure (the temporary file
     // is then removed by the destructor).
     void commit();
 

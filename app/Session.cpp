@@ -225,9 +225,20 @@ void Session::renderFrame(long frame, FrameTimes& times) {
     for (FileInNode* in : m_inputs) in->setFrame(frame);
     const double readBefore = m_readClock.seconds;
     double rendering = 0;
+    // A picture written to several files (the matte and the colours of one key) is rendered
+    // once per frame.
+    std::map<PXiIPlug*, Raster> rendered;
     for (const Output& out : m_outputs) {
         const std::string name = out.pattern.fileName(frame);
         try {
+            const auto done = rendered.find(out.image);
+            if (done != rendered.end()) {
+                const Clock::time_point writeStart = Clock::now();
+                writeImage(name, done->second, out.options);
+                times.write += secondsSince(writeStart);
+                m_written.push_back(name);
+                continue;
+            }
             const Clock::time_point start = Clock::now();
             PXiIBuf buffer;
             std::string messages;
@@ -253,7 +264,9 @@ void Session::renderFrame(long frame, FrameTimes& times) {
             if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
             if (!buffer.getData())
                 throw RenderError("the picture is empty (no input file gave it a size)");
-            const Raster raster = toRaster(buffer, out.image->getChannelsPlug()->asInt());
+            Raster& raster = rendered[out.image];
+            raster = toRaster(buffer, out.image->getChannelsPlug()->asInt());
+            buffer = PXiIBuf();
             rendering += secondsSince(start);
             const Clock::time_point writeStart = Clock::now();
             writeImage(name, raster, out.options);

@@ -1,5 +1,6 @@
 // pxhost: runs compositing scripts that key pictures with the keyer plug-in.
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -71,6 +72,11 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every frame allocates picture-sized buffers. Left to mmap, each allocation gets fresh
+    // pages from the kernel, and faulting them in costs as much as keying; kept in the heap,
+    // the next frame reuses the same memory.
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
     try {
         return run(argc, argv);
     } catch (const pxhost::HostError& e) {
