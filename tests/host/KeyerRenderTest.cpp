@@ -1,0 +1,336 @@
+// From script call to finished pixels: the node's output, rendered by the host, against a
+// direct engine render of the same samples.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "KeyerReference.h"
+#include "KeyerTestSupport.h"
+#include "host/ZephraScreenFill.h"
+#include "sdk/PXiRender.h"
+#include "sdk/PXiThread.h"
+
+namespace {
+
+struct RenderCase {
+    std::string output;
+    int fgDepth;
+    int bgDepth;       // 0: no Bg connected
+    std::string hold;  // "-": no HoldOutMatte connected; else the channel text
+    int useHold;
+    std::string garbage;
+    int useGarbage;
+    bool partialDod;
+    std::string colourspace;
+
+    std::string name() const {
+        return output + " fg" + std::to_string(fgDepth) + " bg" + std::to_string(bgDepth) +
+               " hold'" + hold + "'" + std::to_string(useHold) + " garbage'" + garbage + "'" +
+               std::to_string(useGarbage) + (partialDod ? " dod" : "") + " " + colourspace;
+    }
+};
+
+std::vector<RenderCase> renderCases() {
+    const char* outputs[] = {"composite",       "compOnBlack", "compOnReplace",
+                             "unpremultiplied", "status",      "bogus"};
+    const int depths[][2] = {{1, 1}, {2, 2}, {1, 2}};
+    const char* holds[] = {"-", "R", "g", "B", "A", ""};
+    const char* garbages[] = {"-", "A", "r", "G", "b"};
+    const char* spaces[] = {"linear", "log", "video"};
+    std::vector<RenderCase> cases;
+    int i = 0;
+    for (const char* output : outputs)
+        for (const auto& d : depths)
+            for (bool withBg : {true, false}) {
+                RenderCase c;
+                c.output = output;
+                c.fgDepth = d[0];
+                c.bgDepth = withBg ? d[1] : 0;
+                c.hold = holds[i % 6];
+                c.useHold = i % 7 != 3;
+                c.garbage = garbages[i % 5];
+                c.useGarbage = i % 11 != 4;
+                c.partialDod = i % 2 == 1;
+                c.colourspace = spaces[i % 3];
+                cases.push_back(c);
+                ++i;
+            }
+    // Every letter of each matte with every other switch settled.
+    for (const char* letter : {"R", "G", "B", "A", "r", "g", "b", "a", "", "Z"})
+        for (int depth : {1, 2}) {
+            RenderCase c{"composite", depth, depth, letter, 1, letter, 1, true, "linear"};
+            cases.push_back(c);
+        }
+    return cases;
+}
+
+KeyerSettings settingsFor(const RenderCase& c) {
+    KeyerSettings k;
+    k.output = c.output;
+    const float screen[3] = {0.1f, 0.2f, 0.8f};
+    const float bias[3] = {0.45f, 0.5f, 0.55f};
+    const float balance[3] = {0.4f, 0.5f, 0.6f};
+    const float gain[3] = {0.1f, 0.2f, 0.3f};
+    const float replace[3] = {0.3f, 0.6f, 0.2f};
+    const float exposure[3] = {1.1f, 1.0f, 0.9f};
+    const float gamma[3] = {1.0f, 1.2f, 0.8f};
+    for (int i = 0; i < 3; ++i) {
+        k.screen[i] = screen[i];
+        k.fgBias[i] = bias[i];
+        k.balance[i] = balance[i];
+        k.gain[i] = gain[i];
+        k.replace[i] = replace[i];
+        k.exposure[i] = exposure[i];
+        k.gamma[i] = gamma[i];
+    }
+    k.screenRange = 0.05f;
+    k.midTonesAt = 0.4f;
+    k.saturation = 1.2f;
+    k.colourspace = c.colourspace;
+    k.useHold = c.useHold;
+    k.holdChannel = c.hold == "-" ? "A" : c.hold;
+    k.useGarbage = c.useGarbage;
+    k.garbageChannel = c.garbage == "-" ? "A" : c.garbage;
+    return k;
+}
+
+class KeyerRender : public KeyerFixture {
+protected:
+    static constexpr int kW = 13, kH = 11;
+
+    // Renders the case through a script and the host, and keys the same samples directly.
+    void check(const RenderCase& c, std::vector<std::uint16_t>* nodeOut = nullptr) {
+        SCOPED_TRACE(c.name());
+        images_.clear();
+        PXiMemoryImage* fg = image("fg", kW, kH, c.fgDepth, PXiChanAll, 11);
+        const PXiIRect dod = c.partialDod ? PXiIRect(2, 3, 10, 8) : PXiIRect(0, 0, kW, kH);
+        fg->setDod(dod);
+        PXiMemoryImage* bg = c.bgDepth ? image("bg", kW, kH, c.bgDepth, PXiChanAll, 12) : nullptr;
+        PXiMemoryImage* hold = c.hold != "-" ? image("hold", kW, kH, 1, PXiChanAll, 13) : nullptr;
+        PXiMemoryImage* garbage =
+            c.garbage != "-" ? image("garbage", kW, kH, 1, PXiChanAll, 14) : nullptr;
+        const KeyerSettings k = settingsFor(c);
+        std::string images = std::string("fg, ") + (bg ? "bg" : "0") + ", " +
+                             (hold ? "hold" : "0") + ", " + (garbage ? "garbage" : "0");
+        PXxZephra* node = run(k.call(images));
+        ASSERT_NE(node, nullptr);
+        PXiIBuf out = PXiRenderImage(node->getOutput());
+
+        int depth = std::max(c.fgDepth, c.bgDepth);
+        ASSERT_EQ(out.getDepth(), depth);
+        const PXiIRect whole(0, 0, kW, kH);
+        RefImage f = refImage(*fg, depth, dod);
+        refPaintScreen(f, dod, k.screen);
+        RefImage b, h, g;
+        if (bg) b = refImage(*bg, depth, whole);
+        if (hold) h = refImage(*hold, depth, whole);
+        if (garbage) g = refImage(*garbage, depth, whole);
+        int view = 0;
+        float background[3] = {0, 0, 0};
+        if (c.output == "compOnBlack") view = 1;
+        if (c.output == "compOnReplace") {
+            view = 1;
+            for (int i = 0; i < 3; ++i) background[i] = k.replace[i];
+        }
+        if (c.output == "unpremultiplied") view = 4;
+        if (c.output == "status") view = 5;
+        if (view == 0 && !bg) view = 1;  // no plate: over black
+        char holdLetter = c.hold.empty() ? 'A' : c.hold[0];
+        char garbageLetter = c.garbage.empty() ? 'A' : c.garbage[0];
+        refKey(f, bg ? &b : nullptr, hold && c.useHold ? &h : nullptr, holdLetter,
+               garbage && c.useGarbage ? &g : nullptr, garbageLetter, k, view, background);
+        std::vector<std::uint16_t> got = samplesOf(out);
+        ASSERT_EQ(got.size(), f.s.size());
+        int mismatches = 0;
+        for (std::size_t i = 0; i < got.size() && mismatches < 5; ++i)
+            if (got[i] != f.s[i]) {
+                ++mismatches;
+                ADD_FAILURE() << "pixel " << (i / 4) % kW << "," << i / 4 / kW << " sample "
+                              << i % 4 << ": node " << got[i] << ", engine " << f.s[i];
+            }
+        if (nodeOut) *nodeOut = got;
+    }
+};
+
+TEST_F(KeyerRender, EveryOutputDepthAndMatteEqualsADirectEngineRender) {
+    for (const RenderCase& c : renderCases()) check(c);
+}
+
+TEST_F(KeyerRender, OldCommandKeysLikeTheNewOneWithTheImagesSwapped) {
+    image("a", 9, 6, 1, PXiChanAll, 21);
+    image("b", 9, 6, 1, PXiChanAll, 22);
+    image("m", 9, 6, 1, PXiChanAll, 23);
+    PXxZephra* v3 =
+        run("k = Zephra_1v3(a, b, m, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, "
+            "0.5, \"shadowBalance\", \"shadowBalance\", 0, \"shadowGain\", "
+            "\"shadowGain\", 0.3, 0.5, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1, \"linear\", 1, "
+            "\"G\");");
+    PXxZephra* v4 =
+        run("k = Zephra_1v4(b, a, m, 0, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, "
+            "0.5, \"shadowBalance\", \"shadowBalance\", 0, \"shadowGain\", "
+            "\"shadowGain\", 0.3, 0.5, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1, \"linear\", 1, "
+            "\"G\");");
+    ASSERT_TRUE(v3 && v4);
+    EXPECT_EQ(samplesOf(PXiRenderImage(v3->getOutput())),
+              samplesOf(PXiRenderImage(v4->getOutput())));
+}
+
+// A screen colour the engine cannot work with: the message appears, nothing crashes, and the
+// output is the foreground with the screen fill outside its domain of definition.
+TEST_F(KeyerRender, UnusableScreenColourLeavesTheScreenFilledForeground) {
+    for (int depth : {1, 2}) {
+        SCOPED_TRACE(depth);
+        images_.clear();
+        PXiMemoryImage* fg = image("fg", kW, kH, depth, PXiChanAll, 31);
+        const PXiIRect dod(3, 2, 9, 7);
+        fg->setDod(dod);
+        image("bg", kW, kH, depth, PXiChanAll, 32);
+        KeyerSettings k;
+        k.screen[0] = k.screen[1] = k.screen[2] = 0.0f;
+        PXxZephra* node = run(k.call("fg, bg, 0, 0"));
+        ASSERT_NE(node, nullptr);
+        ::testing::internal::CaptureStderr();
+        PXiIBuf out = PXiRenderImage(node->getOutput());
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Zephra: Screen colour is zero"), std::string::npos) << err;
+
+        RefImage f = refImage(*fg, depth, dod);
+        refPaintScreen(f, dod, k.screen);
+        std::vector<std::uint16_t> got = samplesOf(out);
+        ASSERT_EQ(got.size(), f.s.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (i % 4 != 0) {  // B, G, R
+                ASSERT_EQ(got[i], f.s[i]) << "sample " << i;
+            }
+    }
+}
+
+// A larger Bg gives the size (clipMode 1): the band beyond the foreground lies outside its
+// domain of definition and is keyed as pure screen colour.
+TEST_F(KeyerRender, LargerBackgroundGivesTheSizeAndScreenBeyondTheForeground) {
+    PXiMemoryImage* fg = image("fg", 6, 4, 1, PXiChanAll, 41);
+    PXiMemoryImage* bg = image("bg", 10, 7, 1, PXiChanAll, 42);
+    KeyerSettings k;
+    k.output = "unpremultiplied";
+    std::string call = k.call("fg, bg, 0, 0");
+    call.replace(call.size() - 3, 1, "1");  // clipMode 1
+    PXxZephra* node = run(call);
+    ASSERT_NE(node, nullptr);
+    PXiIBuf out = PXiRenderImage(node->getOutput());
+    ASSERT_EQ(out.getWidth(), 10);
+    ASSERT_EQ(out.getNumRows(), 7);
+
+    RefImage f = refImage(*fg, 1, PXiIRect(0, 0, 6, 4));
+    RefImage wide;
+    wide.width = 10;
+    wide.height = 7;
+    wide.s.assign(10 * 7 * 4, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            for (int c = 0; c < 4; ++c) wide.at(x, y, c) = f.at(x, y, c);
+    refPaintScreen(wide, PXiIRect(0, 0, 6, 4), k.screen);
+    RefImage b = refImage(*bg, 1, PXiIRect(0, 0, 10, 7));
+    const float black[3] = {0, 0, 0};
+    refKey(wide, &b, nullptr, 'A', nullptr, 'A', k, 4, black);
+    EXPECT_EQ(samplesOf(out), wide.s);
+}
+
+// 1, 2, 3 and 7 threads give the same bytes, with a domain of definition that lies inside
+// some threads' bands, across others and outside the rest.
+class KeyerFillThreads : public KeyerRender {
+protected:
+    ~KeyerFillThreads() override { PXiThread::setThreadCount(0); }
+};
+
+TEST_F(KeyerFillThreads, OneTwoThreeAndSevenThreadsGiveIdenticalBytes) {
+    for (int depth : {1, 2}) {
+        RenderCase c{"composite", depth, depth, "G", 1, "r", 1, true, "video"};
+        std::vector<std::uint16_t> baseline;
+        for (int threads : {1, 2, 3, 7}) {
+            SCOPED_TRACE(threads);
+            PXiThread::setThreadCount(threads);
+            std::vector<std::uint16_t> got;
+            check(c, &got);  // also against the direct engine render
+            if (baseline.empty())
+                baseline = got;
+            else
+                EXPECT_EQ(got, baseline);
+        }
+    }
+}
+
+TEST_F(KeyerFillThreads, MoreThreadsThanRowsLeaveNoRowUnkeyed) {
+    PXiThread::setThreadCount(7);
+    for (int height : {1, 3, 6}) {
+        images_.clear();
+        image("fg", 5, height, 1, PXiChanAll, 51);
+        PXxZephra* node = run("k = Zephra_1v4(fg, 0, 0, 0, \"status\");");
+        ASSERT_NE(node, nullptr);
+        PXiThread::setThreadCount(7);
+        std::vector<std::uint16_t> seven = samplesOf(PXiRenderImage(node->getOutput()));
+        PXiThread::setThreadCount(1);
+        std::vector<std::uint16_t> one = samplesOf(PXiRenderImage(node->getOutput()));
+        EXPECT_EQ(seven, one) << height;
+    }
+}
+
+// The screen fill alone, against painting every pixel outside the domain of definition: the
+// band's rows above, across and below it, with domains inside, outside on every side, across
+// the band's edges and empty.
+TEST(KeyerScreenFill, PaintsExactlyThePixelsOutsideTheDomain) {
+    const PXiIRect band(3, 10, 12, 17);
+    const std::vector<PXiIRect> dods = {
+        {0, 0, 100, 100}, {5, 12, 9, 15},   {0, 0, 100, 5},   {0, 20, 100, 30},
+        {0, 0, 2, 100},   {13, 0, 20, 100}, {0, 12, 100, 14}, {6, 0, 8, 100},
+        {1, 8, 7, 13},    {10, 15, 30, 30}, {4, 11, 4, 16},   {5, 5, 5, 5},
+    };
+    const PXiBPixel screen = [] {
+        PXiBPixel p;
+        p.b = 0.9f;
+        p.g = 0.25f;
+        p.r = 0.5f;
+        return p;
+    }();
+    const float rgb[3] = {screen.r, screen.g, screen.b};
+    for (const PXiIRect& dod : dods)
+        for (int depth : {1, 2}) {
+            SCOPED_TRACE(::testing::Message() << dod.x1 << "," << dod.y1 << "," << dod.x2 << ","
+                                              << dod.y2 << " depth " << depth);
+            const int w = band.width(), h = band.height(), extra = 3;
+            const int row = 4 * w + extra;
+            std::vector<std::uint16_t> wide(std::size_t(row) * h, 7);
+            std::vector<std::uint8_t> narrow(wide.begin(), wide.end());
+            PXiIRect inside = band.intersect(dod);
+            if (depth == 1)
+                zephraPaintScreen<std::uint8_t>(narrow.data(), row, band, inside, screen);
+            else
+                zephraPaintScreen<std::uint16_t>(wide.data(), row, band, inside, screen);
+
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < row; ++x) {
+                    const int px = band.x1 + x / 4, py = band.y1 + y, c = x % 4;
+                    const bool inBand = x < 4 * w;
+                    const bool covered = px >= dod.x1 && px < dod.x2 && py >= dod.y1 && py < dod.y2;
+                    unsigned expected = 7;
+                    if (inBand && !covered && c != 0) expected = refScreenSample(rgb[3 - c], depth);
+                    unsigned got = depth == 1 ? narrow[std::size_t(y) * row + x]
+                                              : wide[std::size_t(y) * row + x];
+                    ASSERT_EQ(got, expected) << "x " << px << " y " << py << " sample " << c;
+                }
+        }
+}
+
+TEST(KeyerScreenFill, ConvertsByTruncatingAfterAddingAHalf) {
+    struct Row {
+        float v;
+        unsigned at8, at16;
+    };
+    for (const Row& r : {Row{0.9f, 229, 58981}, Row{0.0f, 0, 0}, Row{1.0f, 255, 65535},
+                         Row{0.5f, 128, 32768}, Row{-0.2f, 0, 0}, Row{1.5f, 255, 65535}}) {
+        EXPECT_EQ(zephraScreenSample<std::uint8_t>(r.v), r.at8) << r.v;
+        EXPECT_EQ(zephraScreenSample<std::uint16_t>(r.v), r.at16) << r.v;
+    }
+}
+
+}  // namespace
