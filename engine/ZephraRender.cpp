@@ -97,11 +97,11 @@ int VRFZephraTable::render(int bytes, int width, int height, const Ztile* tile) 
         t.refFallbackInt[c] = refFallbackInt[c];
         t.screenInt[c] = screenInt[c];
         t.replaceInt[c] = replaceInt[c];
-        t.fgCorrectLut[c] = fgCorrectLut[c];
         t.bgLut[c] = bgLut[c];
         t.backgroundInt[c] = backgroundInt[c];
-        t.outLut[c] = outLut[c];
     }
+    t.fgCorrectLut = fgCorrectLut;
+    t.outLut = outLut;
     t.screenLut = screenLut;
     t.refFallbackSum = refFallbackSum;
     t.holdLut = holdLut;

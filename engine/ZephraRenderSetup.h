@@ -28,8 +28,8 @@ struct KeyTables {
     int replaceInt[3];
     const std::int16_t* holdLut;
     const std::int16_t* garbageLut;
-    const std::int16_t* fgCorrectLut[3];
-    bool matrix0;  // foreground matrix in use
+    const std::int16_t (*fgCorrectLut)[16384];  // the engine's three channels, one base
+    bool matrix0;                               // foreground matrix in use
     int mat0[3][3];
     const std::int16_t* matteLut;
     // output stage
@@ -38,7 +38,7 @@ struct KeyTables {
     bool matrix1;  // background matrix in use
     int mat1[3][3];
     int backgroundInt[3];
-    const std::uint16_t* outLut[3];
+    const std::uint16_t (*outLut)[16384];  // the engine's three channels, one base
     int dstMax;
     int bgMax;                   // at least 1 (see render)
     ExactDivider bgAlphaDiv{1};  // divides by bgMax
