@@ -1,4 +1,4 @@
-// The specialised loops against the plain reference pixel, on random tiles: every loop
+// The compiled pixel loops against the plain reference pixel, on random tiles: every loop
 // combination, every view, the three colour spaces, realistic and adversarial tables,
 // interleaved and planar layouts with random steps. dst starts as a sentinel, so a sample
 // written that should not be, or not written that should be, shows up as a difference.

@@ -7,7 +7,7 @@
 // A plain reference of the renderer's per-pixel work, written straight from the rules and
 // kept deliberately naive: every value is a 64-bit integer, shifts are floor divisions by
 // 4096, divisions are C++ integer divisions, and every step reads the engine's own fields.
-// The specialised loops are checked against it.
+// The compiled pixel loops are checked against it.
 
 namespace render_ref {
 
