@@ -90,11 +90,23 @@ std::vector<PXiPluginReport> PXiPluginLoader::loadFolder(const std::string& fold
         return reports;
     }
     std::vector<std::string> names;
-    while (dirent* entry = readdir(dir)) {
+    // The 64-bit form, so that a 32-bit host also lists folders whose files have inode numbers
+    // beyond 32 bits (the plain form then stops early with EOVERFLOW).
+    errno = 0;
+    while (dirent64* entry = readdir64(dir)) {
         std::string name = entry->d_name;
         if (endsWith(name, ".so") && name.size() > 3) names.push_back(name);
     }
+    int listError = errno;
     closedir(dir);
+    if (listError != 0) {
+        PXiPluginReport report;
+        report.path = folder;
+        report.reason = std::string("cannot list the folder: ") + std::strerror(listError);
+        m_reports.push_back(report);
+        reports.push_back(report);
+        return reports;
+    }
     std::sort(names.begin(), names.end());
     std::string prefix = endsWith(folder, "/") ? folder : folder + "/";
     for (const std::string& name : names) reports.push_back(load(prefix + name));

@@ -23,6 +23,9 @@ public:
 
     std::vector<PXiToken> run() {
         std::vector<PXiToken> tokens;
+        // A byte-order mark that some editors put before UTF-8 text is not part of the script;
+        // columns count from after it, as the editor shows them.
+        if (m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) m_index = 3;
         for (;;) {
             skipBlanksAndComments();
             PXiToken token;

@@ -34,6 +34,18 @@ TEST(ScriptParser, ReadsEveryStatementFormWithPositions) {
     EXPECT_EQ(s[2].pos.column, 15);
 }
 
+TEST(ScriptParser, ByteOrderMarkIsSkippedAndColumnsCountAfterIt) {
+    try {
+        PXiParseScript("\xEF\xBB\xBF a = @;", "t");
+        FAIL() << "no error";
+    } catch (const PXiScriptError& e) {
+        EXPECT_EQ(e.line(), 1);
+        EXPECT_EQ(e.column(), 6);
+    }
+    // Only the first is a mark.
+    EXPECT_THROW(PXiParseScript("\xEF\xBB\xBF\xEF\xBB\xBF", "t"), PXiScriptError);
+}
+
 TEST(ScriptParser, EmptyAndCommentOnlyTextsHaveNoStatements) {
     for (const char* text : {"", "   \n\t", "// x", "# x\n# y", "/**/", "/* a */ /* b */"})
         EXPECT_TRUE(PXiParseScript(text, "t").empty()) << text;
