@@ -24,11 +24,12 @@ PXiIPlug* memoryPicture(const Raster& raster) {
 }
 
 std::string keyerCall(const char* output) {
-    // The demo screen's colour; everything else at the command's defaults but the mattes.
+    // The demo's screen colour and range; everything else at the command's defaults.
     char call[256];
     std::snprintf(call, sizeof call,
-                  "Zephra_1v4(plate, background, holdout, garbage, \"%s\", %.3g, %.3g, %.3g)",
-                  output, kDemoScreen[0], kDemoScreen[1], kDemoScreen[2]);
+                  "Zephra_1v4(plate, background, holdout, garbage, \"%s\", %.3g, %.3g, %.3g, %.3g)",
+                  output, kDemoKeyScreen[0], kDemoKeyScreen[1], kDemoKeyScreen[2],
+                  kDemoKeyScreenRange);
     return call;
 }
 
@@ -76,10 +77,13 @@ void setUpDemo(Session& session, const std::string& folder) {
     session.addPicture("holdout", memoryPicture(makeDemoHoldOut()));
     session.addPicture("garbage", memoryPicture(makeDemoGarbage()));
     const std::string script =
-        "FileOut(" + keyerCall("composite") + ", " + quoted(folder, "composite.png") + ");\n" +
-        "unpremultiplied = " + keyerCall("unpremultiplied") + ";\n" + "FileOut(unpremultiplied, " +
-        quoted(folder, "matte.png") + ", \"\", \"a\");\n" + "FileOut(" + keyerCall("status") +
-        ", " + quoted(folder, "status.png") + ");\n" + "FileOut(unpremultiplied, " +
+        // The composite and the status picture are pictures to look at: written without the
+        // matte in their alpha, which viewers would show as holes.
+        "FileOut(" + keyerCall("composite") + ", " + quoted(folder, "composite.png") +
+        ", \"\", \"rgb\");\n" + "unpremultiplied = " + keyerCall("unpremultiplied") + ";\n" +
+        "FileOut(unpremultiplied, " + quoted(folder, "matte.png") + ", \"\", \"a\");\n" +
+        "FileOut(" + keyerCall("status") + ", " + quoted(folder, "status.png") +
+        ", \"\", \"rgb\");\n" + "FileOut(unpremultiplied, " +
         quoted(folder, "unpremultiplied.png") + ");\n";
     session.runScript(script, "demo");
 }

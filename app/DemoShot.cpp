@@ -115,7 +115,7 @@ Raster makeDemoForeground(int width, int height) {
     const float headX = width * 0.5f, headY = 380 * scale, headR = 150 * scale;
     const std::vector<float> hair = hairCoverage(width, height, scale, headX, headY, headR);
     const Rgb skin = {0.78f, 0.55f, 0.42f}, shirt = {0.55f, 0.12f, 0.10f};
-    const Rgb hairColour = {0.80f, 0.62f, 0.32f}, scarf = {0.95f, 0.85f, 0.25f};
+    const Rgb hairColour = {0.80f, 0.62f, 0.32f}, scarf = {0.90f, 0.88f, 0.85f};
 
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -162,7 +162,7 @@ Raster makeDemoForeground(int width, int height) {
             const float standD = std::fabs(fx - width * 0.94f) - 9 * scale;
             if (fy > height * 0.08f) c = mix(c, {0.35f, 0.35f, 0.36f}, clamp01(0.5f - standD));
 
-            // A semi-transparent scarf over the left shoulder and hanging past it.
+            // A semi-transparent white chiffon scarf over the left shoulder and hanging past it.
             const float scarfD = roundBoxDistance(fx, fy, headX - 300 * scale, height * 0.72f,
                                                   180 * scale, 40 * scale, 30 * scale) +
                                  12 * scale * std::sin(fx / (35 * scale));

@@ -14,8 +14,12 @@ namespace pxhost {
 constexpr int kDemoWidth = 1920;
 constexpr int kDemoHeight = 1080;
 
-// The screen colour that the generated foreground was lit with, r, g, b in 0..1 (where the
-// screen is evenly lit): the keyer's rScreen, gScreen, bScreen for the demo shot.
+// The keyer's settings for the demo shot. The screen colour is the screen's colour in its
+// shadow, so that every brighter part of the uneven screen keys fully too; the small screen
+// range cleans up the grain.
+constexpr float kDemoKeyScreen[3] = {0.05f, 0.11f, 0.40f};
+constexpr float kDemoKeyScreenRange = 0.05f;
+// The colour the screen is lit with where it is lit evenly.
 constexpr float kDemoScreen[3] = {0.10f, 0.22f, 0.75f};
 
 Raster makeDemoForeground(int width = kDemoWidth, int height = kDemoHeight);
