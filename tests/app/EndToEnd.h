@@ -26,6 +26,15 @@ constexpr float kBackground[3] = {0.2f, 0.6f, 0.3f};
 constexpr float kReplace = 0.5f;  // the default spill replace colour
 
 class EndToEnd : public ::testing::Test {
+public:
+    // Sample s (kSampleA..kSampleR) of pixel (x, y), 0..1.
+    static float at(const Raster& r, int x, int y, int s) {
+        const size_t i = (static_cast<size_t>(y) * r.width + x) * 4 + s;
+        if (r.depth == 1) return r.data<uint8_t>()[i] / 255.0f;
+        if (r.depth == 2) return r.data<uint16_t>()[i] / 65535.0f;
+        return r.data<float>()[i];
+    }
+
 protected:
     static int maxOf(int depth) { return depth == 1 ? 255 : 65535; }
 
@@ -79,14 +88,6 @@ protected:
         writeText(dir / "script.pxs", script);
         args.push_back("script.pxs");
         return run(args);
-    }
-
-    // Sample s (kSampleA..kSampleR) of pixel (x, y), 0..1.
-    static float at(const Raster& r, int x, int y, int s) {
-        const size_t i = (static_cast<size_t>(y) * r.width + x) * 4 + s;
-        if (r.depth == 1) return r.data<uint8_t>()[i] / 255.0f;
-        if (r.depth == 2) return r.data<uint16_t>()[i] / 65535.0f;
-        return r.data<float>()[i];
     }
 
     // Files in the folder besides the script and the inputs the test made.
