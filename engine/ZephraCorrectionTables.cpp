@@ -15,23 +15,24 @@ namespace {
 // value below 1.0 to 0, keeps 1.0 and saturates values above it. The correction then
 // degenerates into a hard threshold at white instead of producing undefined values, and
 // nudging the gamma up from 0 moves smoothly away from it.
-float inverseGamma(float gamma) {
-    if (gamma > 0.0f) return 1.0f / gamma;
-    if (gamma <= 0.0f) return std::numeric_limits<float>::infinity();
+double inverseGamma(float gamma) {
+    if (gamma > 0.0f) return 1.0 / gamma;
+    if (gamma <= 0.0f) return std::numeric_limits<double>::infinity();
     return gamma;  // not a number: the entries come out as 0
 }
 
-// x raised to the exponent, rounded to a float; 0 to a positive power is 0.
-float correctPower(float x, float exponent) {
-    if (exponent == 1.0f) return x;  // exact, and the common case
+// x raised to the exponent, rounded to a float; 0 to a positive power is 0. An exponent of
+// exactly 1 (gamma 1, the common case) applies no power at all, so the value passes
+// unrounded and the default correction is an exact identity at every depth.
+double correctPower(double x, double exponent) {
+    if (exponent == 1.0) return x;
     return powf32(x, exponent);
 }
 
 // trunc(16383 * clamp01(z) + 0.5); z not a number gives 0.
-std::int16_t correctedEntry(float z) {
-    const float clamped = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+std::int16_t correctedEntry(double z) {
     return static_cast<std::int16_t>(
-        truncSat(static_cast<float>(kInternalMax) * clamped + 0.5f, 0, kInternalMax));
+        truncSat(kInternalMax * clampTo(z, 0.0, 1.0) + 0.5, 0, kInternalMax));
 }
 
 // Bound on the Q12 matrix entries: with it, a row of three products with values up to
@@ -43,44 +44,42 @@ constexpr int kSatEntryLimit = (std::numeric_limits<int>::max() - 2048) / (3 * k
 
 void buildBgLut(VRFZephraTable& e, const Derived& d) {
     // One transfer per sample value, shared by the three channels.
-    float exponent[3];
+    double exponent[3];
     for (int c = 0; c < 3; ++c) exponent[c] = inverseGamma(e.gamma[1][c]);
-    const float max = static_cast<float>(e.bgMax);
+    const double max = e.bgMax;
     for (int i = 0; i <= e.bgMax; ++i) {
-        const float x = toWork(static_cast<float>(i) / max, e.colourspace);
+        const double x = toWork(i / max, e.colourspace);
         for (int c = 0; c < 3; ++c) {
-            const float y = correctPower(x, exponent[c]);
-            e.bgLut[c][i] =
-                correctedEntry((y * e.exposure[1][c] + e.offset[1][c]) * d.neutralWeight[c]);
+            const double y = correctPower(x, exponent[c]);
+            e.bgLut[c][i] = correctedEntry((y * e.exposure[1][c] + e.offset[1][c]) *
+                                           static_cast<double>(d.neutralWeight[c]));
         }
     }
 }
 
 void buildFgCorrectLut(VRFZephraTable& e, const Derived& d, int c) {
-    const float exponent = inverseGamma(e.gamma[0][c]);
-    const float exposure = e.exposure[0][c];
-    const float offset = e.offset[0][c];
-    const float weight = d.neutralWeight[c];
-    const float denominator = static_cast<float>(kInternalMax) * weight;
+    const double exponent = inverseGamma(e.gamma[0][c]);
+    const double exposure = e.exposure[0][c];
+    const double offset = e.offset[0][c];
+    const double weight = d.neutralWeight[c];
+    const double denominator = kInternalMax * weight;
     std::int16_t* table = e.fgCorrectLut[c];
     for (int i = 0; i <= kInternalMax; ++i) {
-        const float x = static_cast<float>(i) / denominator;
-        const float y = correctPower(x, exponent);
+        const double y = correctPower(i / denominator, exponent);
         table[i] = correctedEntry((y * exposure + offset) * weight);
     }
 }
 
 void buildSatMatrix(VRFZephraTable& e, const Derived& d) {
-    static constexpr float kLuma[3] = {0.299f, 0.587f, 0.114f};
+    static constexpr double kLuma[3] = {0.299, 0.587, 0.114};
     for (int k = 0; k < 2; ++k) {
-        const float s = e.saturation[k];
+        const double s = e.saturation[k];
         for (int i = 0; i < 3; ++i) {
             for (int j = 0; j < 3; ++j) {
-                const float identity = i == j ? 1.0f : 0.0f;
-                const float m = (d.neutralWeight[i] / d.neutralWeight[j]) *
-                                ((1.0f - s) * kLuma[j] + s * identity);
-                e.satMatrix[k][i][j] =
-                    truncSat(4096.0f * m + 0.5f, -kSatEntryLimit, kSatEntryLimit);
+                const double identity = i == j ? 1.0 : 0.0;
+                const double weights = static_cast<double>(d.neutralWeight[i]) / d.neutralWeight[j];
+                const float m = static_cast<float>(weights * ((1.0 - s) * kLuma[j] + s * identity));
+                e.satMatrix[k][i][j] = truncSat(4096.0 * m + 0.5, -kSatEntryLimit, kSatEntryLimit);
             }
         }
     }

@@ -66,12 +66,15 @@ int extremeIndex(const float (&v)[3], bool largest) {
     return best;
 }
 
+// Each quantity is evaluated in double precision and stored as a float.
 void deriveWeightsAndColours(const VRFZephraTable& e, float nMin, Derived& d) {
+    using zephra::toWork;
     for (int c = 0; c < 3; ++c) {
-        d.neutralWeight[c] = nMin / d.n[c];
-        d.screenWork[c] = zephra::toWork(e.screen[c], e.colourspace) * d.neutralWeight[c];
-        d.replaceWork[c] = zephra::toWork(e.replace[c], e.colourspace) * d.neutralWeight[c];
-        d.mpWork[c] = zephra::toWork(e.mp[c], e.colourspace) * d.neutralWeight[c];
+        d.neutralWeight[c] = static_cast<float>(static_cast<double>(nMin) / d.n[c]);
+        const double weight = d.neutralWeight[c];
+        d.screenWork[c] = static_cast<float>(toWork(e.screen[c], e.colourspace) * weight);
+        d.replaceWork[c] = static_cast<float>(toWork(e.replace[c], e.colourspace) * weight);
+        d.mpWork[c] = static_cast<float>(toWork(e.mp[c], e.colourspace) * weight);
     }
 }
 
@@ -85,9 +88,10 @@ void deriveChannelRoles(const VRFZephraTable& e, Derived& d) {
         d.low = 1;
     }
     d.middle = 3 - d.high - d.low;
-    const float* sw = d.screenWork;
-    const float b1 = e.balance[1];
-    d.screenStrength = (sw[d.high] - sw[d.low]) * (1.0f - b1) + (sw[d.high] - sw[d.middle]) * b1;
+    const double high = d.screenWork[d.high];
+    const double b1 = e.balance[1];
+    d.screenStrength = static_cast<float>((high - d.screenWork[d.low]) * (1.0 - b1) +
+                                          (high - d.screenWork[d.middle]) * b1);
 }
 
 }  // namespace
@@ -97,7 +101,7 @@ int VRFZephraTable::makeLuts() {
     if (staleAll == 0) return 0;
 
     Derived d{};
-    for (int c = 0; c < 3; ++c) d.n[c] = toWork(neutral[c], colourspace);
+    for (int c = 0; c < 3; ++c) d.n[c] = static_cast<float>(toWork(neutral[c], colourspace));
     if (d.n[0] == 0.0f && d.n[1] == 0.0f && d.n[2] == 0.0f) {
         d.n[0] = d.n[1] = d.n[2] = 0.5f;
     }

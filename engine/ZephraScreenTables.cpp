@@ -20,73 +20,73 @@ struct BalanceCurve {
 
 // Projection coefficients by channel: without a reference they scale the screen colour's
 // own projection to screenWork[high]; with one, the reference pixel's projection divides
-// the foreground's in the renderer.
+// the foreground's in the renderer. Each coefficient is stored as a float.
 void projectionCoefficients(const VRFZephraTable& e, const Derived& d, float (&coef)[3]) {
-    const float b1 = e.balance[1];
-    const float k = e.useRefOn ? 1.0f : d.screenWork[d.high] / d.screenStrength;
+    const double b1 = e.balance[1];
+    const float k =
+        e.useRefOn
+            ? 1.0f
+            : static_cast<float>(static_cast<double>(d.screenWork[d.high]) / d.screenStrength);
     coef[d.high] = k;
-    coef[d.middle] = -k * b1;
-    coef[d.low] = -k * (1.0f - b1);
+    coef[d.middle] = static_cast<float>(-k * b1);
+    coef[d.low] = static_cast<float>(-k * (1.0 - b1));
 }
 
 // The pattern of the seven control values: both end values twice, halfway values between
-// the ends and the centre.
-void fillControls(float (&control)[7], float q, float shadow, float mid, float highlight) {
-    control[0] = q + shadow;
-    control[1] = q + shadow;
-    control[2] = q + (shadow + mid) / 2.0f;
-    control[3] = q + mid;
-    control[4] = q + (mid + highlight) / 2.0f;
-    control[5] = q + highlight;
-    control[6] = q + highlight;
+// the ends and the centre. The offsets are double intermediates; the values are floats.
+void fillControls(float (&control)[7], float q, double shadow, double mid, double highlight) {
+    control[0] = static_cast<float>(q + shadow);
+    control[1] = static_cast<float>(q + shadow);
+    control[2] = static_cast<float>(q + (shadow + mid) / 2.0);
+    control[3] = static_cast<float>(q + mid);
+    control[4] = static_cast<float>(q + (mid + highlight) / 2.0);
+    control[5] = static_cast<float>(q + highlight);
+    control[6] = static_cast<float>(q + highlight);
 }
 
 BalanceCurve balanceCurve(const VRFZephraTable& e, const Derived& d, const float (&coef)[3], int ch,
                           int n) {
     BalanceCurve curve;
-    const float q = coef[ch] * d.neutralWeight[ch];
-    const float m = d.mpWork[ch];
-    const float nf = static_cast<float>(n);
+    const float q = static_cast<float>(static_cast<double>(coef[ch]) * d.neutralWeight[ch]);
+    const double m = d.mpWork[ch];
+    const double nd = n;
     // The knots never decrease and stay within 0..n whatever the midtone point holds.
     curve.knots[0] = 0;
-    curve.knots[1] = truncSat(0.5f * nf * m, 0, n);
-    curve.knots[2] = truncSat(nf * m, curve.knots[1], n, curve.knots[1]);
-    curve.knots[3] = truncSat(nf * (0.5f + 0.5f * m), curve.knots[2], n, curve.knots[2]);
+    curve.knots[1] = truncSat(0.5 * nd * m, 0, n);
+    curve.knots[2] = truncSat(nd * m, curve.knots[1], n, curve.knots[1]);
+    curve.knots[3] = truncSat(nd * (0.5 + 0.5 * m), curve.knots[2], n, curve.knots[2]);
     curve.knots[4] = n;
 
-    const float* b = e.balance;
+    const double b0 = e.balance[0], b1 = e.balance[1], b2 = e.balance[2];
     if (ch == d.middle) {
-        const float d0 = b[0] - b[1];
-        const float d2 = b[2] - b[1];
-        fillControls(curve.control, q, d0, 0.0f, d2);
+        fillControls(curve.control, q, b0 - b1, 0.0, b2 - b1);
     } else if (ch == d.low) {
-        const float d0 = b[1] - b[0];
-        const float d2 = b[1] - b[2];
-        fillControls(curve.control, q, d0, 0.0f, d2);
+        fillControls(curve.control, q, b1 - b0, 0.0, b1 - b2);
     } else {
         fillControls(curve.control, q, e.gain[0], e.gain[1], e.gain[2]);
     }
     return curve;
 }
 
-// Evaluates the curve at every integer 0..knots[4]-1 into out.
+// Evaluates the curve at every integer 0..knots[4]-1 into the float array out. The
+// polynomial of one entry is evaluated in double precision; only its value is rounded.
 void evaluateCurve(const BalanceCurve& curve, float* out) {
     for (int j = 1; j <= 4; ++j) {
         const int k0 = curve.knots[j - 1];
         const int k1 = curve.knots[j];
         if (k1 == k0) continue;
-        const float step = 1.0f / static_cast<float>(k1 - k0);
-        const float p0 = curve.control[j - 1];
-        const float p1 = curve.control[j];
-        const float p2 = curve.control[j + 1];
-        const float p3 = curve.control[j + 2];
-        const float a0 = (p0 + 4.0f * p1 + p2) / 6.0f;
-        const float a1 = (p2 - p0) / 2.0f;
-        const float a2 = (p0 - 2.0f * p1 + p2) / 2.0f;
-        const float a3 = (-p0 + 3.0f * (p1 - p2) + p3) / 6.0f;
+        const double step = 1.0 / (k1 - k0);
+        const double p0 = curve.control[j - 1];
+        const double p1 = curve.control[j];
+        const double p2 = curve.control[j + 1];
+        const double p3 = curve.control[j + 2];
+        const double a0 = (p0 + 4.0 * p1 + p2) / 6.0;
+        const double a1 = (p2 - p0) / 2.0;
+        const double a2 = (p0 - 2.0 * p1 + p2) / 2.0;
+        const double a3 = (-p0 + 3.0 * (p1 - p2) + p3) / 6.0;
         for (int i = k0; i < k1; ++i) {
-            const float t = static_cast<float>(i - k0) * step;
-            out[i] = a0 + a1 * t + a2 * (t * t) + a3 * (t * t * t);
+            const double t = (i - k0) * step;
+            out[i] = static_cast<float>(a0 + a1 * t + a2 * (t * t) + a3 * (t * t * t));
         }
     }
 }
@@ -95,8 +95,8 @@ void evaluateCurve(const BalanceCurve& curve, float* out) {
 // saturated screen colour makes the coefficients large) are stored as -32768: the most
 // negative contribution the table can express, which keeps such samples far from the
 // screen, as their true value would.
-std::int16_t projectionEntry(float curveValue, int i, float max, int colourspace) {
-    const float v = 4096.0f * curveValue * toWork(static_cast<float>(i) / max, colourspace) + 0.5f;
+std::int16_t projectionEntry(float curveValue, int i, double max, int colourspace) {
+    const double v = 4096.0 * curveValue * toWork(i / max, colourspace) + 0.5;
     return static_cast<std::int16_t>(truncSat(v, -32768, 32767));
 }
 
@@ -104,12 +104,11 @@ std::int16_t projectionEntry(float curveValue, int i, float max, int colourspace
 // channel in turn; `alsoRefLut` fills refLut alongside (the reference input).
 void fillProjection(VRFZephraTable& e, const Derived& d, const float (&coef)[3], int max,
                     std::int16_t* const (&tables)[3], bool alsoRefLut, float* scratch) {
-    const float maxF = static_cast<float>(max);
     for (int ch : {d.middle, d.low, d.high}) {
         evaluateCurve(balanceCurve(e, d, coef, ch, max + 1), scratch);
         std::int16_t* table = tables[ch];
         for (int i = 0; i <= max; ++i) {
-            table[i] = projectionEntry(scratch[i], i, maxF, e.colourspace);
+            table[i] = projectionEntry(scratch[i], i, max, e.colourspace);
             if (alsoRefLut) e.refLut[ch][i] = refLutEntry(e, d, ch, i);
         }
     }
@@ -117,7 +116,7 @@ void fillProjection(VRFZephraTable& e, const Derived& d, const float (&coef)[3],
 
 // Index of the screen colour's channel c among the reference samples.
 int refScreenIndex(const VRFZephraTable& e, int c) {
-    return truncSat(static_cast<float>(e.refMax) * e.screen[c] + 0.5f, 0, e.refMax);
+    return truncSat(static_cast<double>(e.refMax) * e.screen[c] + 0.5, 0, e.refMax);
 }
 
 }  // namespace
@@ -149,10 +148,9 @@ bool buildProjectionTables(VRFZephraTable& e, const Derived& d) {
 }
 
 void buildScreenLut(VRFZephraTable& e, const Derived& d) {
-    const float inverse = 1.0f / d.screenWork[d.high];
+    const double inverse = 1.0 / d.screenWork[d.high];
     for (int i = 0; i < 4096; ++i) {
-        e.screenLut[i] = static_cast<std::int16_t>(
-            truncSat(static_cast<float>(i) * inverse + 0.5f, 0, 4 * kQ12One));
+        e.screenLut[i] = static_cast<std::int16_t>(truncSat(i * inverse + 0.5, 0, 4 * kQ12One));
     }
 }
 
@@ -180,14 +178,13 @@ void buildMatteLut(VRFZephraTable& e, const Derived& d) {
         amount = std::min(kQ12One, projection * kQ12One / e.refFallbackSum);
     }
 
-    float t = amount <= 4095 ? static_cast<float>(kQ12One - amount) / 4096.0f : 0.0f;
-    t = std::clamp(t, 0.0f, 0.5f);
-    const float s = 1.0f / (1.0f - 2.0f * t);  // infinite at t = 0.5: a hard step
+    const double t = clampTo(amount <= 4095 ? (kQ12One - amount) / 4096.0 : 0.0, 0.0, 0.5);
+    const double s = 1.0 / (1.0 - 2.0 * t);  // infinite at t = 0.5: a hard step
     for (int i = 0; i <= kQ12One; ++i) {
-        const float x = static_cast<float>(i) / 4096.0f;
+        const double x = i / 4096.0;
         // x == t is 0 even when s is infinite (the step's own entry stays 0).
-        const float y = x <= t ? 0.0f : std::min((x - t) * s, 1.0f);
-        e.matteLut[i] = static_cast<std::int16_t>(truncSat(4096.0f * y + 0.5f, 0, kQ12One));
+        const double y = x <= t ? 0.0 : std::min((x - t) * s, 1.0);
+        e.matteLut[i] = static_cast<std::int16_t>(truncSat(4096.0 * y + 0.5, 0, kQ12One));
     }
 }
 

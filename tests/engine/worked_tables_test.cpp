@@ -32,39 +32,38 @@ std::unique_ptr<VRFZephraTable> plainEngine(int colourspace, int max) {
     return e;
 }
 
-TEST(WorkedTables, LinearGreyNeutralGivesIdentities) {
-    auto e = plainEngine(0, 255);
-    ASSERT_EQ(e->makeLuts(), 0);
-    for (int c = 0; c < 3; ++c) {
-        for (int i = 0; i <= 255; ++i) {
-            EXPECT_EQ(e->fgLut[c][i], roundDiv(16383LL * i, 255)) << i;
-            EXPECT_EQ(e->bgLut[c][i], roundDiv(16383LL * i, 255)) << i;
-        }
-        for (int i = 0; i <= 16383; ++i) {
-            EXPECT_EQ(e->outLut[c][i], roundDiv(255LL * i, 16383)) << i;
-            EXPECT_EQ(e->fgCorrectLut[c][i], i) << i;
+TEST(WorkedTables, LinearGreyNeutralGivesExactIdentitiesAtEveryDepth) {
+    // With all neutral weights 1 the input, background and output tables are the exact
+    // rational identities, rounded half up, for every entry; at 16 bits too, where a
+    // single-precision quotient i / max would put some entries one unit off. An unknown
+    // colour-space id acts as linear.
+    for (int colourspace : {0, 7}) {
+        for (int max : {1, 2, 6, 255, 1000, 4095, 65535}) {
+            SCOPED_TRACE(testing::Message() << "colour space " << colourspace << ", max " << max);
+            auto e = plainEngine(colourspace, max);
+            ASSERT_EQ(e->makeLuts(), 0);
+            for (int c = 0; c < 3; ++c) {
+                for (int i = 0; i <= max; ++i) {
+                    ASSERT_EQ(e->fgLut[c][i], roundDiv(16383LL * i, max)) << c << " " << i;
+                    ASSERT_EQ(e->bgLut[c][i], roundDiv(16383LL * i, max)) << c << " " << i;
+                }
+                for (int i = 0; i <= 16383; ++i) {
+                    ASSERT_EQ(e->outLut[c][i], roundDiv(1LL * max * i, 16383)) << c << " " << i;
+                    ASSERT_EQ(e->fgCorrectLut[c][i], i) << c << " " << i;
+                }
+            }
         }
     }
 }
 
-TEST(WorkedTables, LinearIdentitiesAt16BitWithinOneUnit) {
-    // At 16 bits the single-precision quotient i / max may land one unit off the exact
-    // rational value, never more, and the tables stay monotone and reach both ends.
+TEST(WorkedTables, ReferenceInputIdentityAt16Bit) {
     auto e = plainEngine(0, 65535);
+    e->useRef(1);
     ASSERT_EQ(e->makeLuts(), 0);
     for (int c = 0; c < 3; ++c) {
         for (int i = 0; i <= 65535; ++i) {
-            ASSERT_NEAR(e->fgLut[c][i], roundDiv(16383LL * i, 65535), 1) << i;
-            if (i > 0) {
-                ASSERT_GE(e->fgLut[c][i], e->fgLut[c][i - 1]);
-            }
+            ASSERT_EQ(e->refLut[c][i], roundDiv(16383LL * i, 65535)) << c << " " << i;
         }
-        EXPECT_EQ(e->fgLut[c][65535], 16383);
-        for (int i = 0; i <= 16383; ++i) {
-            ASSERT_NEAR(e->outLut[c][i], roundDiv(65535LL * i, 16383), 1) << i;
-        }
-        EXPECT_EQ(e->outLut[c][16383], 65535);
-        EXPECT_EQ(e->outLut[c][0], 0);
     }
 }
 
@@ -72,17 +71,34 @@ TEST(WorkedTables, LogEndPoints) {
     auto e = plainEngine(1, 255);
     e->setNeutral(0.25f, 0.5f, 1.0f);
     ASSERT_EQ(e->makeLuts(), 0);
-    const float n[3] = {zephra::toWork(0.25f, 1), zephra::toWork(0.5f, 1), 1.0f};
+    const double n[3] = {zephra::toWork(0.25f, 1), zephra::toWork(0.5f, 1), 1.0};
+    const double black = zephra::toWork(0.0, 1);  // 10 raised to -2.04
+    EXPECT_NEAR(black, std::pow(10.0, -2.04), 1e-8);
     for (int c = 0; c < 3; ++c) {
-        const double weight = n[0] / n[c];
-        const int top = static_cast<int>(16383.0 * weight + 0.5);
-        EXPECT_NEAR(e->fgLut[c][255], top, 1);
-        EXPECT_NEAR(e->fgLut[c][0], top * std::pow(10.0, -2.04), 1);
+        SCOPED_TRACE(c);
+        // The weights are floats; white has the working value 1 exactly.
+        const double weight = static_cast<float>(n[0] / n[c]);
+        EXPECT_EQ(e->fgLut[c][255], static_cast<int>(16383.0 * weight + 0.5));
+        EXPECT_EQ(e->fgLut[c][0], static_cast<int>(16383.0 * weight * black + 0.5));
         EXPECT_EQ(e->outLut[c][0], 0);
     }
-    // Round trip of the full-weight channel: a sample through fgLut and outLut comes back.
-    for (int i = 0; i <= 255; ++i) EXPECT_NEAR(e->outLut[0][e->fgLut[0][i]], i, 1) << i;
     EXPECT_EQ(e->fgLut[0][255], 16383);
+    EXPECT_EQ(e->fgLut[0][0], 149);  // 16383 * 10^-2.04 = 149.41
+    // Round trip of the full-weight channel: a sample through fgLut and outLut comes back.
+    for (int i = 0; i <= 255; ++i) EXPECT_EQ(e->outLut[0][e->fgLut[0][i]], i) << i;
+}
+
+TEST(WorkedTables, VideoBreakTakesTheToe) {
+    // A sample at exactly 0.081 of its maximum is still on the linear toe: 0.081 / 4.5
+    // raised to 0.6. The power segment would give about three units less.
+    auto e = plainEngine(2, 1000);
+    ASSERT_EQ(e->makeLuts(), 0);
+    const double toe = zephra::powf32(0.081 / 4.5, 0.6);
+    const double power = zephra::powf32(zephra::powf32((0.081 + 0.099) / 1.099, 2.2222223f), 0.6);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(e->fgLut[c][81], static_cast<int>(16383.0 * toe + 0.5));
+        EXPECT_GE(e->fgLut[c][81] - static_cast<int>(16383.0 * power + 0.5), 2);
+    }
 }
 
 TEST(WorkedTables, OutLutClampsBeyondFullScale) {
@@ -98,17 +114,22 @@ TEST(WorkedTables, OutLutClampsBeyondFullScale) {
 }
 
 TEST(WorkedTables, DefaultBlueScreenProjection) {
-    auto e = plainEngine(0, 255);
-    ASSERT_EQ(e->makeLuts(), 0);
-    for (int i = 0; i <= 255; ++i) {
-        EXPECT_EQ(e->fgScreenLut[2][i], static_cast<int>(4096.0 * i / 255 + 0.5)) << i;
-        const int side = static_cast<int>(-2048.0 * i / 255 + 0.5);
-        EXPECT_EQ(e->fgScreenLut[1][i], side) << i;
-        EXPECT_EQ(e->fgScreenLut[0][i], side) << i;
+    // High channel 2 with coefficient 1, the others -1/2 each, at 8 and 16 bits; the
+    // negative entries are truncated toward zero after adding 0.5.
+    for (int max : {255, 65535}) {
+        SCOPED_TRACE(max);
+        auto e = plainEngine(0, max);
+        ASSERT_EQ(e->makeLuts(), 0);
+        for (int i = 0; i <= max; ++i) {
+            ASSERT_EQ(e->fgScreenLut[2][i], roundDiv(4096LL * i, max)) << i;
+            const long long side = (max - 4096LL * i) / (2LL * max);
+            ASSERT_EQ(e->fgScreenLut[1][i], side) << i;
+            ASSERT_EQ(e->fgScreenLut[0][i], side) << i;
+        }
+        for (int i = 0; i < 4096; ++i) ASSERT_EQ(e->screenLut[i], i);
+        EXPECT_EQ(e->screenInt[2], 16383);
+        EXPECT_EQ(e->screenInt[0], 0);
     }
-    for (int i = 0; i < 4096; ++i) EXPECT_EQ(e->screenLut[i], i);
-    EXPECT_EQ(e->screenInt[2], 16383);
-    EXPECT_EQ(e->screenInt[0], 0);
 }
 
 TEST(WorkedTables, MatteStretchForScreenRangeZeroAndOne) {
@@ -167,7 +188,7 @@ TEST(WorkedTables, EqualBalancesGiveConstantCurves) {
     const double q[3] = {-k * 0.75 * w[0], k * w[1], -k * 0.25 * w[2]};
     for (int c = 0; c < 3; ++c) {
         for (int i = 0; i <= 1023; ++i) {
-            const double expected = 4096.0 * q[c] * zephra::toWork(i / 1023.0f, 1);
+            const double expected = 4096.0 * q[c] * zephra::toWork(i / 1023.0, 1);
             ASSERT_NEAR(e->fgScreenLut[c][i], expected, 1.5) << c << " " << i;
         }
     }
@@ -280,11 +301,11 @@ TEST(WorkedTables, CorrectionExamples) {
     e->setGamma(2, 1, 1, 0);
     ASSERT_EQ(e->makeLuts(), 0);
     for (int i = 0; i <= 16383; ++i) {
-        // Offset 0.5: from 8192 up everything is white; exact formula within a unit below.
+        // Offset 0.5: trunc(16383 * min(1, i / 16383 + 0.5) + 0.5), white from 8192 up.
+        const double offsetOnly = 16383.0 * std::min(1.0, i / 16383.0 + 0.5) + 0.5;
+        ASSERT_EQ(e->fgCorrectLut[2][i], static_cast<int>(offsetOnly)) << i;
         if (i >= 8192) {
             ASSERT_EQ(e->fgCorrectLut[2][i], 16383) << i;
-        } else {
-            ASSERT_NEAR(e->fgCorrectLut[2][i], rounded(16383.0 * (i / 16383.0 + 0.5)), 1) << i;
         }
         // A negative exposure with offset 0.5 drives the channel to 0.5 - x, clamped.
         ASSERT_NEAR(e->fgCorrectLut[1][i], rounded(16383.0 * std::max(0.0, 0.5 - i / 16383.0)), 1);
