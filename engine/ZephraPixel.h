@@ -7,8 +7,8 @@
 #include "engine/ZephraRenderSetup.h"
 
 // The per-pixel arithmetic of the renderer: the keyed pixel (matte and corrected,
-// unpremultiplied foreground), the background-only pixel and the output stage of every
-// view. Integer arithmetic and table lookups only.
+// unpremultiplied foreground) and the helpers shared with the output stage. Integer
+// arithmetic and table lookups only.
 //
 // Number formats: mattes have 12 fraction bits (4096 = 1.0), colours are internal units
 // (16383 = 1.0). Fixed-point products are shifted right arithmetically (toward minus
@@ -42,123 +42,182 @@ inline int matrixRow(const int row[3], int c0, int c1, int c2) {
     return clampColour(shiftDown12(sum));
 }
 
+// A colour matrix applied to n colours held channel by channel.
+inline void applyMatrix(const int (&mat)[3][3], int (&colour)[3][kChunk], int n) {
+    for (int i = 0; i < n; ++i) {
+        const int c0 = colour[0][i], c1 = colour[1][i], c2 = colour[2][i];
+        colour[0][i] = matrixRow(mat[0], c0, c1, c2);
+        colour[1][i] = matrixRow(mat[1], c0, c1, c2);
+        colour[2][i] = matrixRow(mat[2], c0, c1, c2);
+    }
+}
+
 // A Q12 fraction scaled to output units, rounded: (dstMax * M + 2048) >> 12. The product is
 // formed in 64 bits so that no dstMax can overflow it.
 inline std::int64_t scaleToOutput(int dstMax, int m) {
     return shiftDown12(std::int64_t(dstMax) * m + kHalf);
 }
 
-// What the keyed pixel hands to the output stage.
-struct Keyed {
-    int v[3];  // corrected unpremultiplied colour, internal units
-    int m;     // matte, Q12
-    int d;     // hold-out share, Q12 (0 without hold-out)
+// Where the keying pass reads one chunk: the images that take part and the offset of the
+// chunk's first pixel in each. Images the loop does not use are never touched.
+template <typename T>
+struct ChunkInputs {
+    Plane<const T> fg, ref, hold, garbage;
+    std::ptrdiff_t fgAt, refAt, holdAt, garbageAt;
 };
 
-// The input samples of one keyed pixel. Samples that the loop's inputs do not provide
-// stay 0 and are never used.
-struct KeyedInput {
-    unsigned fg[3];
-    unsigned ref[3];
-    unsigned hold;
-    unsigned garbage;
-};
+// The keyed pixel for pixels 0 .. n - 1 of a chunk: matte, hold-out share and corrected
+// colour (without the optional foreground matrix, which the caller applies to the whole
+// chunk). Done in three passes over the chunk so that the pure arithmetic in the middle
+// runs without table lookups and the compiler can do it several pixels at a time:
+//   1. read the samples, look up colour, projection and screen amount (steps 1 to 3);
+//   2. screen subtraction, raw alpha, hold-out, and the choice of unpremultiply divisor
+//      (steps 4 to 7);
+//   3. unpremultiply, colour correction, matte and garbage matte (steps 7 to 10).
+template <typename T, bool Ref, bool Hold, bool Garbage>
+inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& out, int n) {
+    int f0[kChunk], f1[kChunk], f2[kChunk];  // colour, internal units
+    int s[kChunk];                           // screen amount
+    int k0[kChunk], k1[kChunk], k2[kChunk];  // screen colour to remove (reference only)
+    int h[kChunk];                           // hold-out strength, 0 where the sample is 0
+    int g[kChunk];                           // garbage keep factor, 4096 where the sample is 0
+    int entry[kChunk];                       // unpremultiply table entry
+    int a[kChunk];                           // raw alpha after steps 5 to 7
 
-template <bool Ref, bool Hold, bool Garbage>
-inline Keyed keyPixel(const KeyTables& t, const KeyedInput& in) {
-    // 1. colour in internal units; 2. screen projection
-    int f[3];
-    int p = 0;
-    for (int c = 0; c < 3; ++c) {
-        f[c] = t.fgLut[c][in.fg[c]];
-        p += t.fgScreenLut[c][in.fg[c]];
-    }
-
-    // 3. screen amount S and the screen colour K to remove
-    int s;
-    int k[3];
-    if constexpr (Ref) {
-        int q = 0;
-        for (int c = 0; c < 3; ++c) {
-            k[c] = t.refLut[c][in.ref[c]];
-            q += t.refScreenLut[c][in.ref[c]];
-        }
-        if (q <= 0) {
-            // A reference pixel without a positive projection says nothing about the
-            // screen here: stand in the screen colour itself.
-            for (int c = 0; c < 3; ++c) k[c] = t.refFallbackInt[c];
-            q = t.refFallbackSum;
-        }
-        if (p <= 0) {
-            s = 0;
-        } else {
-            // p < 3 * 32768, so p * 4096 < 2^29.
-            const int ratio = (p * kOne) / q;
-            s = ratio > kMaxScreen ? kMaxScreen : ratio;
-        }
-    } else {
-        const int index = p < 0 ? 0 : (p > 4095 ? 4095 : p);
-        s = t.screenLut[index];
-        for (int c = 0; c < 3; ++c) k[c] = t.screenInt[c];
-    }
-
-    // 4. screen subtraction (no upper clamp here)
-    for (int c = 0; c < 3; ++c) {
-        const int v = f[c] - shiftDown12(s * k[c] + kHalf);
-        f[c] = v < 0 ? 0 : v;
-    }
-
-    // 5. raw alpha
-    int a = s > kOne ? 0 : kOne - s;
-
-    // 6. hold-out: give back alpha and replace the removed screen by the replace colour
-    int d = 0;
-    if constexpr (Hold) {
-        if (a != kOne && in.hold != 0) {
-            const int h = t.holdLut[in.hold];
-            d = shiftDown12((kOne - a) * h);
-            for (int c = 0; c < 3; ++c) {
-                const int v = f[c] + shiftDown12(d * t.replaceInt[c]);
-                f[c] = v > kWhite ? kWhite : v;
+    // Pass 1: lookups.
+    {
+        const T* const fr = in.fg.r;
+        const T* const fgr = in.fg.g;
+        const T* const fb = in.fg.b;
+        const std::ptrdiff_t step = in.fg.pixelStep;
+        const std::int16_t* const lut0 = t.fgLut[0];
+        const std::int16_t* const lut1 = t.fgLut[1];
+        const std::int16_t* const lut2 = t.fgLut[2];
+        const std::int16_t* const scr0 = t.fgScreenLut[0];
+        const std::int16_t* const scr1 = t.fgScreenLut[1];
+        const std::int16_t* const scr2 = t.fgScreenLut[2];
+        const std::int16_t* const screenLut = t.screenLut;
+        for (int i = 0; i < n; ++i) {
+            const std::ptrdiff_t at = in.fgAt + i * step;
+            const unsigned c0 = fr[at], c1 = fgr[at], c2 = fb[at];
+            // 1. colour in internal units; 2. screen projection
+            f0[i] = lut0[c0];
+            f1[i] = lut1[c1];
+            f2[i] = lut2[c2];
+            const int p = scr0[c0] + scr1[c1] + scr2[c2];
+            // 3. screen amount S and the screen colour K to remove
+            if constexpr (Ref) {
+                const std::ptrdiff_t refAt = in.refAt + i * in.ref.pixelStep;
+                const unsigned r0 = in.ref.r[refAt], r1 = in.ref.g[refAt], r2 = in.ref.b[refAt];
+                int q = t.refScreenLut[0][r0] + t.refScreenLut[1][r1] + t.refScreenLut[2][r2];
+                if (q <= 0) {
+                    // A reference pixel without a positive projection says nothing about
+                    // the screen here: stand in the screen colour itself.
+                    k0[i] = t.refFallbackInt[0];
+                    k1[i] = t.refFallbackInt[1];
+                    k2[i] = t.refFallbackInt[2];
+                    q = t.refFallbackSum;
+                } else {
+                    k0[i] = t.refLut[0][r0];
+                    k1[i] = t.refLut[1][r1];
+                    k2[i] = t.refLut[2][r2];
+                }
+                if (p <= 0) {
+                    s[i] = 0;
+                } else {
+                    // p < 3 * 32768, so p * 4096 < 2^29.
+                    const int ratio = (p * kOne) / q;
+                    s[i] = ratio > kMaxScreen ? kMaxScreen : ratio;
+                }
+            } else {
+                s[i] = screenLut[p < 0 ? 0 : (p > 4095 ? 4095 : p)];
             }
-            a += d;
+            // A hold-out strength of 0 and a garbage keep factor of 4096 change nothing in
+            // steps 6 and 10, exactly like a matte sample of 0 that skips them.
+            if constexpr (Hold) {
+                const unsigned sample = in.hold.a[in.holdAt + i * in.hold.pixelStep];
+                h[i] = sample != 0 ? t.holdLut[sample] : 0;
+            }
+            if constexpr (Garbage) {
+                const unsigned sample = in.garbage.a[in.garbageAt + i * in.garbage.pixelStep];
+                g[i] = sample != 0 ? t.garbageLut[sample] : kOne;
+            }
         }
     }
 
-    // 7. unpremultiply; afterwards every f is in 0 .. 16383 and a in 0 .. 4096
-    int x = f[0] > f[1] ? f[0] : f[1];
-    x = x > f[2] ? x : f[2];
-    if (x * kOne > a * kWhite) {
-        // The brightest channel exceeds the alpha: raise the alpha to it and scale the
-        // colour so that this channel becomes 1.0. Here 0 <= f <= x and 1 <= x <= 16383.
-        a = (x * kOne) / kWhite;
-        for (int c = 0; c < 3; ++c) f[c] = int(kDivideByBrightest.quotient(unsigned(f[c]), x));
-    } else if (a > 0) {
-        // Here 0 <= f <= 16383 and 1 <= a <= 4096.
-        for (int c = 0; c < 3; ++c) f[c] = int(kDivideByAlpha.quotient(unsigned(f[c]), a));
-    }
-
-    // 8. colour correction, then the optional foreground matrix (clamped only with it)
-    Keyed out;
-    for (int c = 0; c < 3; ++c) out.v[c] = t.fgCorrectLut[c][f[c]];
-    if (t.matrix0) {
-        const int v0 = out.v[0], v1 = out.v[1], v2 = out.v[2];
-        for (int c = 0; c < 3; ++c) out.v[c] = matrixRow(t.mat0[c], v0, v1, v2);
-    }
-
-    // 9. matte
-    int m = t.matteLut[a];
-
-    // 10. garbage matte: keep factor G, M = G - (1 - M) * G
-    if constexpr (Garbage) {
-        if (in.garbage != 0) {
-            const int g = t.garbageLut[in.garbage];
-            m = g - shiftDown12((kOne - m) * g);
+    // Pass 2: arithmetic only.
+    {
+        const int sk0 = t.screenInt[0], sk1 = t.screenInt[1], sk2 = t.screenInt[2];
+        const int rep0 = t.replaceInt[0], rep1 = t.replaceInt[1], rep2 = t.replaceInt[2];
+        for (int i = 0; i < n; ++i) {
+            const int si = s[i];
+            const int kk0 = Ref ? k0[i] : sk0;
+            const int kk1 = Ref ? k1[i] : sk1;
+            const int kk2 = Ref ? k2[i] : sk2;
+            // 4. screen subtraction (no upper clamp here)
+            int v0 = f0[i] - shiftDown12(si * kk0 + kHalf);
+            int v1 = f1[i] - shiftDown12(si * kk1 + kHalf);
+            int v2 = f2[i] - shiftDown12(si * kk2 + kHalf);
+            v0 = v0 < 0 ? 0 : v0;
+            v1 = v1 < 0 ? 0 : v1;
+            v2 = v2 < 0 ? 0 : v2;
+            // 5. raw alpha
+            int ai = si > kOne ? 0 : kOne - si;
+            // 6. hold-out: give back alpha and replace the removed screen by the replace
+            // colour. An opaque pixel (A = 4096) gets D = 0 and keeps its colour (which
+            // is at most 16383 here), just as if the step were skipped.
+            int d = 0;
+            if constexpr (Hold) {
+                d = shiftDown12((kOne - ai) * h[i]);
+                v0 += shiftDown12(d * rep0);
+                v1 += shiftDown12(d * rep1);
+                v2 += shiftDown12(d * rep2);
+                v0 = v0 > kWhite ? kWhite : v0;
+                v1 = v1 > kWhite ? kWhite : v1;
+                v2 = v2 > kWhite ? kWhite : v2;
+                ai += d;
+            }
+            out.d[i] = d;
+            f0[i] = v0;
+            f1[i] = v1;
+            f2[i] = v2;
+            // 7. unpremultiply: if the brightest channel X exceeds the alpha, the alpha is
+            // raised to it and the colour scaled so that X becomes 1.0 (F * 16383 / X,
+            // 1 <= X <= 16383); otherwise the colour is divided by the alpha (F * 4096 / A).
+            // With A = 0 in the second case X * 4096 <= 0, so every F is already 0, and
+            // entry 0 of the table keeps it 0.
+            int x = v0 > v1 ? v0 : v1;
+            x = x > v2 ? x : v2;
+            const bool brightest = x * kOne > ai * kWhite;
+            entry[i] = brightest ? UnpremultiplyTable::kBrightestBase + x : ai;
+            a[i] = brightest ? divideBy16383(x * kOne) : ai;
         }
     }
-    out.m = m;
-    out.d = d;
-    return out;
+
+    // Pass 3: lookups again.
+    {
+        const std::int16_t* const cor0 = t.fgCorrectLut[0];
+        const std::int16_t* const cor1 = t.fgCorrectLut[1];
+        const std::int16_t* const cor2 = t.fgCorrectLut[2];
+        const std::int16_t* const matteLut = t.matteLut;
+        const std::uint64_t* const reciprocal = kUnpremultiply.m;
+        constexpr int shift = UnpremultiplyTable::shift;
+        for (int i = 0; i < n; ++i) {
+            const std::uint64_t scale = reciprocal[unsigned(entry[i])];
+            const auto u0 = std::uint32_t((std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift);
+            const auto u1 = std::uint32_t((std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift);
+            const auto u2 = std::uint32_t((std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift);
+            // 8. colour correction
+            out.v[0][i] = cor0[u0];
+            out.v[1][i] = cor1[u1];
+            out.v[2][i] = cor2[u2];
+            // 9. matte
+            int m = matteLut[unsigned(a[i])];
+            // 10. garbage matte: keep factor G, M = G - (1 - M) * G
+            if constexpr (Garbage) m = g[i] - shiftDown12((kOne - m) * g[i]);
+            out.m[i] = m;
+        }
+    }
 }
 
 // The corrected background colour of one bg pixel, internal units.
@@ -189,56 +248,5 @@ inline void putColour(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t at
 
 // Over: O = K + (V - K) * M, rounded.
 inline int blend(int v, int k, int m) { return k + shiftDown12((v - k) * m + kHalf); }
-
-// Output stage of one keyed pixel. bgAt is used by the composite view only.
-template <typename T, bool AlphaOut>
-inline void writeKeyed(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t at,
-                       const Plane<const T>& bg, std::ptrdiff_t bgAt, const Keyed& k) {
-    int m = k.m;
-    const int view = t.view;
-    if (view == kViewMatte) {
-        const std::int64_t value = scaleToOutput(t.dstMax, m);
-        put(dst.r, at, value);
-        put(dst.g, at, value);
-        put(dst.b, at, value);
-    } else if (view == kViewStatus) {
-        // Black where transparent, blue where opaque, green rising from a quarter to full
-        // with a partial matte; red from a quarter up with the hold-out share.
-        const std::int64_t q = t.dstMax / 4;
-        const std::int64_t span = std::int64_t(t.dstMax) - q;
-        if (m == 0) {
-            put(dst.r, at, 0);
-            put(dst.g, at, 0);
-            put(dst.b, at, 0);
-        } else if (m == kOne) {
-            put(dst.r, at, q + shiftDown12(span * k.d));
-            put(dst.g, at, 0);
-            put(dst.b, at, t.dstMax);
-        } else {
-            put(dst.r, at, q + shiftDown12(span * k.d));
-            put(dst.g, at, q + shiftDown12(span * m));
-            put(dst.b, at, 0);
-        }
-    } else if (view == kViewComposite) {
-        int b[3];
-        backgroundColour(t, bg, bgAt, b);
-        int o[3];
-        for (int c = 0; c < 3; ++c) o[c] = blend(k.v[c], b[c], m);
-        if constexpr (AlphaOut) {
-            // The background alpha is read before any output sample of the pixel is written
-            // (dst may share its memory with bg).
-            const unsigned ba = bg.a[bgAt];
-            if (ba != 0) m += int(t.bgAlphaDiv.divide(unsigned(kOne - m) * ba));
-        }
-        putColour(t, dst, at, o);
-    } else if (view == kViewFlat) {
-        int o[3];
-        for (int c = 0; c < 3; ++c) o[c] = blend(k.v[c], t.backgroundInt[c], m);
-        putColour(t, dst, at, o);
-    } else {
-        putColour(t, dst, at, k.v);
-    }
-    if constexpr (AlphaOut) put(dst.a, at, scaleToOutput(t.dstMax, m));
-}
 
 }  // namespace zephra

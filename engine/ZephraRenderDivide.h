@@ -14,30 +14,36 @@
 
 namespace zephra {
 
-// floor(f * C / d) for f in 0 .. 16383 and d in 1 .. MaxDivisor, as (f * m[d]) >> 28:
-// f < 2^14 and e < d <= 16383 < 2^14 give f * e < 2^28. The largest product is below
-// 2^14 * (C * 2^28 + 2^14), comfortably inside 64 bits for C <= 16383.
-template <std::uint32_t C, int MaxDivisor>
-struct ReciprocalTable {
+// floor(f * C / d) for f in 0 .. 16383 and d in 1 .. 16383, as (f * m) >> 28 with
+// m = ceil(C * 2^28 / d): f < 2^14 and e < d <= 16383 < 2^14 give f * e < 2^28. The largest
+// product is below 2^14 * (C * 2^28 + 2^14), comfortably inside 64 bits for C <= 16383.
+//
+// Both divisions of the unpremultiply share one table, so that a pixel picks its entry by
+// index alone: entry A (1 .. 4096) gives F * 4096 / A, entry kBrightestBase + X
+// (X 1 .. 16383) gives F * 16383 / X. Entries 0 and kBrightestBase are 0; the renderer
+// divides nothing by 0 (entry 0 only ever meets F = 0).
+struct UnpremultiplyTable {
     static constexpr int shift = 28;
-    std::uint64_t m[MaxDivisor + 1];
+    static constexpr int kBrightestBase = 4097;
+    std::uint64_t m[kBrightestBase + 16384];
 
-    constexpr ReciprocalTable() : m() {
-        for (int d = 1; d <= MaxDivisor; ++d) {
-            const std::uint64_t scaled = std::uint64_t(C) << shift;
-            m[d] = (scaled + std::uint64_t(d) - 1) / std::uint64_t(d);
-        }
+    constexpr UnpremultiplyTable() : m() {
+        for (int d = 1; d <= 4096; ++d) m[d] = multiplier(4096, d);
+        for (int d = 1; d <= 16383; ++d) m[kBrightestBase + d] = multiplier(16383, d);
     }
-    // Entry 0 is 0; the renderer never divides by 0.
-    std::uint32_t quotient(std::uint32_t f, int d) const {
-        return std::uint32_t((std::uint64_t(f) * m[d]) >> shift);
+    static constexpr std::uint64_t multiplier(std::uint64_t c, std::uint64_t d) {
+        return ((c << shift) + d - 1) / d;
+    }
+    std::uint32_t quotient(std::uint32_t f, int entry) const {
+        return std::uint32_t((std::uint64_t(f) * m[entry]) >> shift);
     }
 };
+inline constexpr UnpremultiplyTable kUnpremultiply{};
 
-// Unpremultiply by the alpha: F * 4096 / A, A in 1 .. 4096.
-inline constexpr ReciprocalTable<4096, 4096> kDivideByAlpha{};
-// Scale to the brightest channel: F * 16383 / X, X in 1 .. 16383.
-inline constexpr ReciprocalTable<16383, 16383> kDivideByBrightest{};
+// floor(n / 16383) for n in 0 .. 16383 * 4096 with shifts and adds only:
+// n / (2^14 - 1) = (n + n / 2^14 + ...) / 2^14, and for this range the first correction
+// term plus 1 is always enough (the tests check every n).
+constexpr int divideBy16383(int n) { return (n + (n >> 14) + 1) >> 14; }
 
 // floor(n / d) for one divisor d >= 1 fixed per call and any n < 2^28, as (n * m) >> s with
 // s = 28 + ceil(log2 d): e < d <= 2^(s - 28) and n < 2^28 give n * e < 2^s. The multiplier

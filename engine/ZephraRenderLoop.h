@@ -3,11 +3,14 @@
 #include <cstddef>
 
 #include "engine/ZephraPixel.h"
+#include "engine/ZephraRenderOutput.h"
 #include "engine/ZephraRenderSetup.h"
 
 // The one pixel loop of the renderer, compiled for every combination of sample type and the
 // four per-call choices (reference plate, hold-out matte, garbage matte, alpha output), so
-// that none of them is tested per pixel.
+// that none of them is tested per pixel. Rows are keyed in chunks: the keying pass fills a
+// small buffer with each pixel's colour, matte and share, the colour matrix (if in use)
+// runs over the buffer, and the writer of the call's view writes the chunk.
 
 namespace zephra {
 
@@ -48,37 +51,30 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
     const Plane<const T> ref = tile.ref;
     const Plane<const T> hold = tile.hold;
     const Plane<const T> garbage = tile.garbage;
+    ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
+    const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut>(t.view);
+    KeyedChunk chunk;
     for (int y = 0; y < height; ++y) {
-        std::ptrdiff_t at = std::ptrdiff_t(y) * dst.rowStep;
-        std::ptrdiff_t fgAt = std::ptrdiff_t(y) * fg.rowStep;
-        std::ptrdiff_t bgAt = std::ptrdiff_t(y) * bg.rowStep;
-        std::ptrdiff_t refAt = Ref ? std::ptrdiff_t(y) * ref.rowStep : 0;
-        std::ptrdiff_t holdAt = Hold ? std::ptrdiff_t(y) * hold.rowStep : 0;
-        std::ptrdiff_t garbageAt = Garbage ? std::ptrdiff_t(y) * garbage.rowStep : 0;
-        for (int x = 0; x < width; ++x) {
-            KeyedInput in{};
-            in.fg[0] = fg.r[fgAt];
-            in.fg[1] = fg.g[fgAt];
-            in.fg[2] = fg.b[fgAt];
-            if constexpr (Ref) {
-                in.ref[0] = ref.r[refAt];
-                in.ref[1] = ref.g[refAt];
-                in.ref[2] = ref.b[refAt];
-                refAt += ref.pixelStep;
-            }
-            if constexpr (Hold) {
-                in.hold = hold.a[holdAt];
-                holdAt += hold.pixelStep;
-            }
-            if constexpr (Garbage) {
-                in.garbage = garbage.a[garbageAt];
-                garbageAt += garbage.pixelStep;
-            }
-            const Keyed k = keyPixel<Ref, Hold, Garbage>(t, in);
-            writeKeyed<T, AlphaOut>(t, dst, at, bg, bgAt, k);
-            at += dst.pixelStep;
-            fgAt += fg.pixelStep;
-            bgAt += bg.pixelStep;
+        const std::ptrdiff_t dstRow = std::ptrdiff_t(y) * dst.rowStep;
+        const std::ptrdiff_t fgRow = std::ptrdiff_t(y) * fg.rowStep;
+        const std::ptrdiff_t bgRow = std::ptrdiff_t(y) * bg.rowStep;
+        const std::ptrdiff_t refRow = Ref ? std::ptrdiff_t(y) * ref.rowStep : 0;
+        const std::ptrdiff_t holdRow = Hold ? std::ptrdiff_t(y) * hold.rowStep : 0;
+        const std::ptrdiff_t garbageRow = Garbage ? std::ptrdiff_t(y) * garbage.rowStep : 0;
+        for (int x0 = 0; x0 < width; x0 += kChunk) {
+            const int n = width - x0 < kChunk ? width - x0 : kChunk;
+            // The keying reads every input sample of the chunk before the writer writes
+            // any of its outputs: each pixel's samples are still read before its own
+            // outputs are written.
+            const std::ptrdiff_t x = x0;
+            in.fgAt = fgRow + x * fg.pixelStep;
+            if constexpr (Ref) in.refAt = refRow + x * ref.pixelStep;
+            if constexpr (Hold) in.holdAt = holdRow + x * hold.pixelStep;
+            if constexpr (Garbage) in.garbageAt = garbageRow + x * garbage.pixelStep;
+            keyChunk<T, Ref, Hold, Garbage>(t, in, chunk, n);
+            if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
+            write(t, dst, dstRow + std::ptrdiff_t(x0) * dst.pixelStep, bg,
+                  bgRow + std::ptrdiff_t(x0) * bg.pixelStep, chunk, n);
         }
     }
 }

@@ -55,6 +55,19 @@ struct Plane {
     std::ptrdiff_t rowStep = 0;
 };
 
+// Pixels of one row keyed together before the output stage writes them: small enough for
+// the chunk to stay in the first-level cache, large enough that the per-chunk choices
+// (output view, colour matrices) cost nothing per pixel.
+constexpr int kChunk = 64;
+
+// What the keying pass hands to the output stage for up to kChunk pixels, channel by
+// channel.
+struct KeyedChunk {
+    int v[3][kChunk];  // corrected unpremultiplied colour, internal units
+    int m[kChunk];     // matte, Q12
+    int d[kChunk];     // hold-out share, Q12 (0 without hold-out)
+};
+
 template <typename T>
 struct TileSetup {
     Plane<T> dst;

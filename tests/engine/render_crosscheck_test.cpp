@@ -24,7 +24,10 @@ struct Coverage {
 template <typename T>
 void checkRandomTile(Rng& rng, VRFZephraTable& e, int bytes, int holdMode, int garbageMode,
                      bool bgAlpha, Coverage& coverage, const char* what) {
-    const int width = uniform(rng, 1, 12), height = uniform(rng, 1, 4);
+    // Mostly narrow tiles; some rows long enough to span several of the renderer's chunks
+    // and end in a partial one.
+    const int width = chance(rng, 15) ? uniform(rng, 60, 200) : uniform(rng, 1, 12);
+    const int height = uniform(rng, 1, 4);
     Image<T> dst = randomImage<T>(rng, width, height);
     Image<T> fg = randomImage<T>(rng, width, height), bg = randomImage<T>(rng, width, height);
     Image<T> ref = randomImage<T>(rng, width, height);

@@ -11,17 +11,17 @@ namespace {
 
 using zephra::ExactDivider;
 
+using zephra::UnpremultiplyTable;
+
 // Counts operands whose multiply-and-shift quotient differs from f * C / d, for d in
-// 1 .. maxDivisor and f in 0 .. fMax(d). Plain unsigned arithmetic, one division-free check
-// per operand: q is right when q * d <= f * C < (q + 1) * d.
-template <typename Table>
-long long mismatches(const Table& table, std::uint64_t c, int maxDivisor, int (*fMax)(int)) {
+// 1 .. maxDivisor (table entry base + d) and f in 0 .. fMax(d). Plain unsigned arithmetic,
+// one division-free check per operand: q is right when q * d <= f * C < (q + 1) * d.
+long long mismatches(int base, std::uint64_t c, int maxDivisor, int (*fMax)(int)) {
     long long bad = 0;
     for (int d = 1; d <= maxDivisor; ++d) {
-        const std::uint64_t m = table.m[d];
         const int top = fMax(d);
         for (int f = 0; f <= top; ++f) {
-            const std::uint64_t q = (std::uint64_t(f) * m) >> Table::shift;
+            const std::uint64_t q = zephra::kUnpremultiply.quotient(std::uint32_t(f), base + d);
             const std::uint64_t n = std::uint64_t(f) * c;
             bad += (q * std::uint64_t(d) > n) | (n >= (q + 1) * std::uint64_t(d));
         }
@@ -31,16 +31,31 @@ long long mismatches(const Table& table, std::uint64_t c, int maxDivisor, int (*
 
 TEST(RenderDivide, ScaleToBrightestIsExactForEveryChannelUpToTheBrightest) {
     // F * 16383 / X with 0 <= F <= X <= 16383.
-    EXPECT_EQ(mismatches(zephra::kDivideByBrightest, 16383, 16383, [](int d) { return d; }), 0);
+    EXPECT_EQ(mismatches(UnpremultiplyTable::kBrightestBase, 16383, 16383, [](int d) { return d; }),
+              0);
 }
 
 TEST(RenderDivide, UnpremultiplyIsExactForEveryColourTheAlphaAdmits) {
     // F * 4096 / A with 1 <= A <= 4096 and F * 4096 <= A * 16383 (F <= 16383).
-    EXPECT_EQ(mismatches(zephra::kDivideByAlpha, 4096, 4096,
-                         [](int a) { return int(std::int64_t(a) * 16383 / 4096); }),
+    EXPECT_EQ(mismatches(0, 4096, 4096, [](int a) { return int(std::int64_t(a) * 16383 / 4096); }),
               0);
     // The whole 0 .. 16383 range too, in case a caller's tables step outside.
-    EXPECT_EQ(mismatches(zephra::kDivideByAlpha, 4096, 4096, [](int) { return 16383; }), 0);
+    EXPECT_EQ(mismatches(0, 4096, 4096, [](int) { return 16383; }), 0);
+}
+
+// The empty entries meet only a colour of 0 and must keep it 0.
+TEST(RenderDivide, EmptyEntriesGiveZero) {
+    for (int entry : {0, UnpremultiplyTable::kBrightestBase})
+        for (std::uint32_t f : {0u, 1u, 16383u})
+            EXPECT_EQ(zephra::kUnpremultiply.quotient(f, entry), 0u) << entry << " " << f;
+}
+
+// The raised alpha of a colour brighter than its alpha: X * 4096 / 16383 for every
+// brightest channel, and every numerator of the range besides.
+TEST(RenderDivide, DivisionBy16383IsExactOverTheWholeRange) {
+    long long bad = 0;
+    for (int n = 0; n <= 16383 * 4096; ++n) bad += zephra::divideBy16383(n) != n / 16383;
+    EXPECT_EQ(bad, 0);
 }
 
 // The condition of the exactness argument for every background maximum: the multiplier's

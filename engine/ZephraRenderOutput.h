@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/ZephraPixel.h"
+#include "engine/ZephraRenderSetup.h"
+
+// The output stage of the keyed pixels, one chunk of a row at a time: what each view writes
+// from the corrected colour, the matte and the hold-out share. The view is fixed for the
+// whole call, so it picks one of these writers once instead of being tested per pixel; each
+// pixel gets exactly what the per-pixel test of the views 2, 5, 0, 1, then pass-through,
+// would give it.
+
+namespace zephra {
+
+enum class OutputView { matte, status, composite, flat, passThrough };
+
+// Writes pixels 0 .. n - 1 of the chunk; dst pixel i is at dstAt + i * dst.pixelStep and,
+// in the composite, bg pixel i at bgAt + i * bg.pixelStep.
+template <typename T>
+using ChunkWriter = void (*)(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
+                             const Plane<const T>& bg, std::ptrdiff_t bgAt, const KeyedChunk& k,
+                             int n);
+
+// Writes colours through the output tables and, with the alpha output on, the alphas
+// scaled to output units.
+template <typename T, bool AlphaOut>
+void putChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
+              const int (&colour)[3][kChunk], const int (&matte)[kChunk], int n) {
+    // Copied into locals: 8-bit output stores may alias any memory, so values read
+    // through a reference would be fetched again after every store.
+    T* const r = dst.r;
+    T* const g = dst.g;
+    T* const b = dst.b;
+    T* const a = dst.a;
+    const std::ptrdiff_t step = dst.pixelStep;
+    const int dstMax = t.dstMax;
+    const std::uint16_t* const out0 = t.outLut[0];
+    const std::uint16_t* const out1 = t.outLut[1];
+    const std::uint16_t* const out2 = t.outLut[2];
+    for (int i = 0; i < n; ++i) {
+        const std::ptrdiff_t at = dstAt + i * step;
+        put(r, at, out0[unsigned(colour[0][i])]);
+        put(g, at, out1[unsigned(colour[1][i])]);
+        put(b, at, out2[unsigned(colour[2][i])]);
+        if constexpr (AlphaOut) put(a, at, scaleToOutput(dstMax, matte[i]));
+    }
+}
+
+template <typename T, bool AlphaOut, OutputView View>
+void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
+                const Plane<const T>& bg, std::ptrdiff_t bgAt, const KeyedChunk& k, int n) {
+    // Everything the loops read besides the chunk and the images is copied into locals:
+    // 8-bit output stores may alias any memory, so values read through a reference would
+    // be fetched again after every store.
+    T* const r = dst.r;
+    T* const g = dst.g;
+    T* const b = dst.b;
+    T* const a = dst.a;
+    const std::ptrdiff_t step = dst.pixelStep;
+    const int dstMax = t.dstMax;
+
+    if constexpr (View == OutputView::matte) {
+        for (int i = 0; i < n; ++i) {
+            const std::ptrdiff_t at = dstAt + i * step;
+            const std::int64_t value = scaleToOutput(dstMax, k.m[i]);
+            put(r, at, value);
+            put(g, at, value);
+            put(b, at, value);
+            if constexpr (AlphaOut) put(a, at, value);
+        }
+    } else if constexpr (View == OutputView::status) {
+        // Black where transparent, blue where opaque, green rising from a quarter to full
+        // with a partial matte; red from a quarter up with the hold-out share.
+        const std::int64_t q = dstMax / 4;
+        const std::int64_t span = std::int64_t(dstMax) - q;
+        for (int i = 0; i < n; ++i) {
+            const std::ptrdiff_t at = dstAt + i * step;
+            const int m = k.m[i];
+            if (m == 0) {
+                put(r, at, 0);
+                put(g, at, 0);
+                put(b, at, 0);
+            } else if (m == kOne) {
+                put(r, at, q + shiftDown12(span * k.d[i]));
+                put(g, at, 0);
+                put(b, at, dstMax);
+            } else {
+                put(r, at, q + shiftDown12(span * k.d[i]));
+                put(g, at, q + shiftDown12(span * m));
+                put(b, at, 0);
+            }
+            if constexpr (AlphaOut) put(a, at, scaleToOutput(dstMax, m));
+        }
+    } else if constexpr (View == OutputView::composite) {
+        // The corrected background of the whole chunk first (all of a pixel's bg samples
+        // are read before its output is written, so dst may share bg's memory).
+        const std::ptrdiff_t bgStep = bg.pixelStep;
+        const T* const bgR = bg.r;
+        const T* const bgG = bg.g;
+        const T* const bgB = bg.b;
+        const T* const bgA = bg.a;
+        const std::int16_t* const bgLut0 = t.bgLut[0];
+        const std::int16_t* const bgLut1 = t.bgLut[1];
+        const std::int16_t* const bgLut2 = t.bgLut[2];
+        int back[3][kChunk];
+        unsigned backAlpha[kChunk];
+        for (int i = 0; i < n; ++i) {
+            const std::ptrdiff_t at = bgAt + i * bgStep;
+            back[0][i] = bgLut0[bgR[at]];
+            back[1][i] = bgLut1[bgG[at]];
+            back[2][i] = bgLut2[bgB[at]];
+            if constexpr (AlphaOut) backAlpha[i] = bgA[at];
+        }
+        if (t.matrix1) applyMatrix(t.mat1, back, n);
+        // Arithmetic only, several pixels at a time: the blend, then the alpha over the
+        // background alpha (the blend takes the matte before the background alpha joins
+        // it).
+        int o[3][kChunk];
+        int alpha[kChunk];
+        const std::uint64_t divMultiplier = t.bgAlphaDiv.multiplier();
+        const int divShift = t.bgAlphaDiv.shift();
+        for (int i = 0; i < n; ++i) {
+            const int m = k.m[i];
+            o[0][i] = blend(k.v[0][i], back[0][i], m);
+            o[1][i] = blend(k.v[1][i], back[1][i], m);
+            o[2][i] = blend(k.v[2][i], back[2][i], m);
+            if constexpr (AlphaOut) {
+                // m + (4096 - m) * ba / bgMax; a sample of 0 adds nothing either way.
+                const std::uint32_t over = std::uint32_t(
+                    (std::uint64_t(unsigned(kOne - m) * backAlpha[i]) * divMultiplier) >> divShift);
+                alpha[i] = m + int(over);
+            }
+        }
+        putChunk<T, AlphaOut>(t, dst, dstAt, o, alpha, n);
+    } else if constexpr (View == OutputView::flat) {
+        const int k0 = t.backgroundInt[0], k1 = t.backgroundInt[1], k2 = t.backgroundInt[2];
+        int o[3][kChunk];
+        for (int i = 0; i < n; ++i) {
+            const int m = k.m[i];
+            o[0][i] = blend(k.v[0][i], k0, m);
+            o[1][i] = blend(k.v[1][i], k1, m);
+            o[2][i] = blend(k.v[2][i], k2, m);
+        }
+        putChunk<T, AlphaOut>(t, dst, dstAt, o, k.m, n);
+    } else {
+        putChunk<T, AlphaOut>(t, dst, dstAt, k.v, k.m, n);
+    }
+}
+
+// The writer for the engine's view: 2 matte, 5 status, 0 composite, 1 flat colour, and
+// every other id passes the foreground through.
+template <typename T, bool AlphaOut>
+ChunkWriter<T> chunkWriterFor(int view) {
+    if (view == kViewMatte) return &writeChunk<T, AlphaOut, OutputView::matte>;
+    if (view == kViewStatus) return &writeChunk<T, AlphaOut, OutputView::status>;
+    if (view == kViewComposite) return &writeChunk<T, AlphaOut, OutputView::composite>;
+    if (view == kViewFlat) return &writeChunk<T, AlphaOut, OutputView::flat>;
+    return &writeChunk<T, AlphaOut, OutputView::passThrough>;
+}
+
+}  // namespace zephra
