@@ -18,6 +18,13 @@ using tables_test::differing;
 using tables_test::makeEngine;
 using tables_test::snapshot;
 
+// Rounds of the random tests. The 32-bit test programs run under user-mode emulation,
+// where building tables costs some forty times as much; they get fewer rounds (about 15 s)
+// and the 64-bit builds the full count.
+constexpr bool kEmulatedBuild = sizeof(void*) == 4;
+constexpr int kRangeRounds = kEmulatedBuild ? 25 : 150;
+constexpr int kRebuildRounds = kEmulatedBuild ? 15 : 60;
+
 class RandomParams {
 public:
     explicit RandomParams(unsigned seed) : rng_(seed) {}
@@ -183,7 +190,7 @@ void expectRenderRanges(const VRFZephraTable& e) {
 TEST(TableRanges, EveryAdmittedParameterSetGivesInRangeTables) {
     RandomParams rnd(20240611u);
     int built = 0;
-    for (int round = 0; round < 150; ++round) {
+    for (int round = 0; round < kRangeRounds; ++round) {
         SCOPED_TRACE(round);
         auto e = makeEngine();
         e->setFgMax(rnd.max());
@@ -202,12 +209,13 @@ TEST(TableRanges, EveryAdmittedParameterSetGivesInRangeTables) {
         expectRenderRanges(*e);
         if (HasFatalFailure()) return;
     }
-    EXPECT_GT(built, 100);
+    // Most sets pass the screen checks; a screen colour made grey or zero stops a few.
+    EXPECT_GT(built, kRangeRounds * 2 / 3);
 }
 
 TEST(TableRanges, PartialRebuildsEndWithAFreshBuildsTables) {
     RandomParams rnd(77u);
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < kRebuildRounds; ++round) {
         SCOPED_TRACE(round);
         // The engine under test lives through many changes and builds; its twin receives
         // the same calls (a generator with the same seed) and builds once, at the end.
