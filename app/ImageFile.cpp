@@ -105,15 +105,14 @@ void scatterSamples(const T* src, int srcWidth, int srcHeight, int n, const Chan
             if (tx < 0 || tx >= dst.width) continue;
             const T* px = row + static_cast<size_t>(x) * n;
             T* o = out + (static_cast<size_t>(ty) * dst.width + tx) * 4;
-            for (int s = 0; s < 4; ++s)
-                if (map.source[s] >= 0) o[s] = px[map.source[s]];
+            for (int s = 0; s < 4; ++s) o[s] = map.source[s] >= 0 ? px[map.source[s]] : T(0);
         }
     }
 }
 
 // Gathers the chosen samples (by sample index) of every pixel into file order.
 template <typename T>
-void gatherSamples(const Raster& src, const int* order, int n, std::vector<unsigned char>& out) {
+void gatherSamples(const Raster& src, const int* order, int n, SampleStore& out) {
     out.resize(static_cast<size_t>(src.width) * src.height * n * sizeof(T));
     const T* in = src.data<T>();
     T* o = reinterpret_cast<T*>(out.data());
@@ -156,13 +155,17 @@ Raster readImage(const std::string& path) {
     const ChannelMap map = mapChannels(path, spec);
     const bool display = spec.full_width > 0 && spec.full_height > 0;
     Raster raster;
+    const int width = display ? spec.full_width : spec.width;
+    const int height = display ? spec.full_height : spec.height;
+    // Every pixel is written when the data covers the whole picture; otherwise the rest is 0.
+    const bool covered = !display || (spec.x == spec.full_x && spec.y == spec.full_y &&
+                                      spec.width == width && spec.height == height);
     try {
-        raster.allocate(display ? spec.full_width : spec.width,
-                        display ? spec.full_height : spec.height, depth, map.mask);
+        raster.allocate(width, height, depth, map.mask, !covered);
     } catch (const RenderError& e) {
         throw RenderError(path + ": " + e.what());
     }
-    std::vector<unsigned char> fileSamples;
+    SampleStore fileSamples;
     const TypeDesc type = typeOfDepth(depth);
     try {
         fileSamples.resize(static_cast<size_t>(spec.width) * spec.height * map.readCount *
@@ -239,7 +242,7 @@ void writeImage(const std::string& path, const Raster& raster, const WriteOption
     spec.attribute("oiio:UnassociatedAlpha", 1);
     if (!options.compression.empty()) spec.attribute("compression", options.compression);
 
-    std::vector<unsigned char> fileSamples;
+    SampleStore fileSamples;
     try {
         switch (raster.depth) {
             case 1:

@@ -7,7 +7,7 @@
 
 namespace pxhost {
 
-void Raster::allocate(int w, int h, int bytesPerSample, int channelMask) {
+void Raster::allocate(int w, int h, int bytesPerSample, int channelMask, bool zero) {
     // 2^31 samples is far beyond any picture a keyer is given and keeps every index in range.
     constexpr size_t kMaxSamples = size_t(1) << 31;
     if (w <= 0 || h <= 0)
@@ -21,7 +21,10 @@ void Raster::allocate(int w, int h, int bytesPerSample, int channelMask) {
     depth = bytesPerSample;
     channels = channelMask;
     try {
-        samples.assign(byteCount(), 0);
+        if (zero)
+            samples.assign(byteCount(), 0);
+        else
+            samples.resize(byteCount());
     } catch (const std::bad_alloc&) {
         samples = {};
         throw RenderError("not enough memory for an image of " + std::to_string(w) + "x" +

@@ -6,9 +6,33 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace pxhost {
+
+// An allocator whose resize leaves new elements uninitialised: picture-sized buffers that are
+// about to be overwritten whole are not zero-filled first.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) {}
+    template <typename U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using SampleStore = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
 
 // Channel mask bits of host images.
 enum ChannelBit : int { kChanA = 1, kChanB = 2, kChanG = 4, kChanR = 8 };
@@ -23,14 +47,15 @@ struct Raster {
     int height = 0;
     int depth = 1;     // bytes per sample: 1, 2, or 4 (float)
     int channels = 0;  // mask of the channels present
-    std::vector<unsigned char> samples;
+    SampleStore samples;
 
     size_t sampleCount() const { return static_cast<size_t>(width) * height * 4; }
     size_t byteCount() const { return sampleCount() * static_cast<size_t>(depth); }
 
-    // Sizes the sample store for width x height at depth, all zero. Throws RenderError when the
-    // picture is too large to allocate.
-    void allocate(int w, int h, int bytesPerSample, int channelMask);
+    // Sizes the sample store for width x height at depth, all zero (or, with zero false,
+    // uninitialised for a caller that writes every sample). Throws RenderError when the picture
+    // is too large to allocate.
+    void allocate(int w, int h, int bytesPerSample, int channelMask, bool zero = true);
 
     template <typename T>
     T* data() {

@@ -67,7 +67,7 @@ std::string fileKey(const std::string& name) {
 // The picture the render driver gives, as a packed raster to write.
 Raster toRaster(const PXiIBuf& buffer, int channels) {
     Raster raster;
-    raster.allocate(buffer.getWidth(), buffer.getNumRows(), buffer.getDepth(), channels);
+    raster.allocate(buffer.getWidth(), buffer.getNumRows(), buffer.getDepth(), channels, false);
     const size_t rowBytes = static_cast<size_t>(raster.width) * 4 * raster.depth;
     const PXiIRect& rect = buffer.getRect();
     for (int y = 0; y < raster.height; ++y)

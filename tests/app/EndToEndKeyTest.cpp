@@ -131,7 +131,7 @@ TEST_F(KeyFiles, ThreadCountDoesNotChangeThePicture) {
     const std::string script =
         "FileOut(Zephra_1v4(FileIn(\"fg.tif\"), FileIn(\"bg.png\"), FileIn(\"hold.png\"), "
         "FileIn(\"garbage.png\"), \"composite\"), \"out.tif\");";
-    std::vector<std::vector<unsigned char>> results;
+    std::vector<SampleStore> results;
     for (const char* threads : {"1", "2", "3"}) {
         const RunResult r = runScript(script, {"--threads", threads});
         ASSERT_EQ(r.status, 0) << r.err;
