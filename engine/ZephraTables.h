@@ -12,7 +12,8 @@
 namespace zephra {
 
 // Quantities derived from the parameters at the start of every makeLuts run that does
-// work; shared by all table builders.
+// work; shared by all table builders. Each is evaluated in double precision and stored as
+// a float, and the builders read them as those floats.
 struct Derived {
     float n[3];              // working neutral colour
     float neutralWeight[3];  // smallest working neutral component / each component
