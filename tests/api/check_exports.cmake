@@ -2,7 +2,8 @@
 #  - every zephra_* function declared in the C interface header is exported, unmangled;
 #  - the engine class's constructor, destructor and member operations are exported;
 #  - nothing else of ours is: every exported name matches exported_names.txt, apart from
-#    the toolchain's own names (the C++ runtime's templates, linker-made symbols).
+#    the toolchain's own names (the C++ runtime's templates, linker-made symbols,
+#    sanitizer markers).
 # Usage: cmake -DLIB=<libpxzp_lx.so> -DHEADER=<api/zephra.h> -DALLOWED=<exported_names.txt>
 #        -P check_exports.cmake
 
@@ -30,7 +31,9 @@ foreach(line IN LISTS allowedLines)
 endforeach()
 set(toolchain "^_init$" "^_fini$" "^_edata$" "^_end$" "^__bss_start$" "^std::" "^__gnu_cxx::"
     "^(typeinfo|typeinfo name|vtable|VTT|guard variable) for (std|__gnu_cxx)::"
-    "^operator (new|delete)")
+    "^operator (new|delete)"
+    # AddressSanitizer's one-definition-rule markers for exported objects.
+    "^__odr_asan[._]")
 
 set(failures "")
 foreach(name IN LISTS names)
