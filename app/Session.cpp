@@ -104,9 +104,11 @@ void Session::loadPlugins(const std::vector<std::string>& folders) {
         if (!readable && i < folders.size())
             throw UsageError("--plugin-dir " + all[i] + ": cannot read the folder");
         for (const std::string& file : files) {
-            if (!loaded.insert(file).second) continue;
+            if (loaded.count(file)) continue;
             const PXiPluginReport report = loader.load(all[i] + "/" + file);
-            if (!report.ok)
+            if (report.ok)
+                loaded.insert(file);
+            else  // a later folder's library of the same name may stand in
                 std::fprintf(stderr, "pxhost: plug-in %s not loaded: %s\n", report.path.c_str(),
                              report.reason.c_str());
         }

@@ -28,7 +28,8 @@ public:
 
     // Loads the plug-ins (lib*_lx.so) of each folder in order, then those next to the program;
     // a library already loaded under the same file name from an earlier folder is skipped, so
-    // --plugin-dir overrides the program's own. Failures are reported on standard error.
+    // --plugin-dir overrides the program's own. Failures are reported on standard error (one
+    // line each) and do not stop the program: a script that needs the plug-in then fails.
     void loadPlugins(const std::vector<std::string>& folders);
 
     // Makes a picture available to scripts under a name (the demo's generated pictures).

@@ -186,6 +186,18 @@ TEST_F(Errors, EachGetsOneLineAnExitStatusAndLeavesNothing) {
     }
 }
 
+TEST_F(Errors, ABrokenPluginIsReportedAndTheProgramsOwnStandsIn) {
+    write("fg.png", plate(1));
+    mkdir((dir / "plugins").c_str(), 0755);
+    writeText(dir / "plugins/libpxzp_lx.so", "not a library");
+    const RunResult r =
+        runScript("FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\"), \"s.png\");",
+                  {"--plugin-dir", "plugins"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("pxhost: plug-in plugins/libpxzp_lx.so not loaded: ", 0), 0u) << r.err;
+    EXPECT_TRUE(fileExists(dir / "s.png"));
+}
+
 TEST_F(Errors, HelpAndVersionSucceed) {
     RunResult r = run({"--help"});
     EXPECT_EQ(r.status, 0);
