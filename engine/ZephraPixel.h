@@ -74,7 +74,9 @@ struct ChunkInputs {
 //   2. screen subtraction, raw alpha, hold-out, and the choice of unpremultiply divisor
 //      (steps 4 to 7);
 //   3. unpremultiply, colour correction, matte and garbage matte (steps 7 to 10).
-template <typename T, bool Ref, bool Hold, bool Garbage>
+// Views that show only the matte (matte, status) never read the colour: without Colour
+// the chunk's colour is left unwritten and the unpremultiply and correction are skipped.
+template <typename T, bool Ref, bool Hold, bool Garbage, bool Colour>
 inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& out, int n) {
     int f0[kChunk], f1[kChunk], f2[kChunk];  // colour, internal units
     int s[kChunk];                           // screen amount
@@ -203,14 +205,19 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const std::uint64_t* const reciprocal = kUnpremultiply.m;
         constexpr int shift = UnpremultiplyTable::shift;
         for (int i = 0; i < n; ++i) {
-            const std::uint64_t scale = reciprocal[unsigned(entry[i])];
-            const auto u0 = std::uint32_t((std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift);
-            const auto u1 = std::uint32_t((std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift);
-            const auto u2 = std::uint32_t((std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift);
-            // 8. colour correction
-            out.v[0][i] = cor0[u0];
-            out.v[1][i] = cor1[u1];
-            out.v[2][i] = cor2[u2];
+            if constexpr (Colour) {
+                const std::uint64_t scale = reciprocal[unsigned(entry[i])];
+                const auto u0 =
+                    std::uint32_t((std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift);
+                const auto u1 =
+                    std::uint32_t((std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift);
+                const auto u2 =
+                    std::uint32_t((std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift);
+                // 8. colour correction
+                out.v[0][i] = cor0[u0];
+                out.v[1][i] = cor1[u1];
+                out.v[2][i] = cor2[u2];
+            }
             // 9. matte
             int m = matteLut[unsigned(a[i])];
             // 10. garbage matte: keep factor G, M = G - (1 - M) * G

@@ -53,6 +53,8 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
     const Plane<const T> garbage = tile.garbage;
     ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
     const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut>(t.view);
+    // The matte and status views write nothing of the keyed colour.
+    const bool colourShown = t.view != kViewMatte && t.view != kViewStatus;
     KeyedChunk chunk;
     for (int y = 0; y < height; ++y) {
         const std::ptrdiff_t dstRow = std::ptrdiff_t(y) * dst.rowStep;
@@ -71,8 +73,12 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
             if constexpr (Ref) in.refAt = refRow + x * ref.pixelStep;
             if constexpr (Hold) in.holdAt = holdRow + x * hold.pixelStep;
             if constexpr (Garbage) in.garbageAt = garbageRow + x * garbage.pixelStep;
-            keyChunk<T, Ref, Hold, Garbage>(t, in, chunk, n);
-            if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
+            if (colourShown) {
+                keyChunk<T, Ref, Hold, Garbage, true>(t, in, chunk, n);
+                if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
+            } else {
+                keyChunk<T, Ref, Hold, Garbage, false>(t, in, chunk, n);
+            }
             write(t, dst, dstRow + std::ptrdiff_t(x0) * dst.pixelStep, bg,
                   bgRow + std::ptrdiff_t(x0) * bg.pixelStep, chunk, n);
         }
