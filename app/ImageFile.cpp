@@ -112,13 +112,15 @@ void scatterSamples(const T* src, int srcWidth, int srcHeight, int n, const Chan
 
 // Gathers the chosen samples (by sample index) of every pixel into file order.
 template <typename T>
-void gatherSamples(const Raster& src, const int* order, int n, SampleStore& out) {
+void gatherSamples(const RasterView& src, const int* order, int n, SampleStore& out) {
     out.resize(static_cast<size_t>(src.width) * src.height * n * sizeof(T));
-    const T* in = src.data<T>();
     T* o = reinterpret_cast<T*>(out.data());
-    const size_t pixels = static_cast<size_t>(src.width) * src.height;
-    for (size_t p = 0; p < pixels; ++p, in += 4, o += n)
-        for (int c = 0; c < n; ++c) o[c] = in[order[c]];
+    for (int y = 0; y < src.height; ++y) {
+        const T* in =
+            reinterpret_cast<const T*>(src.data) + static_cast<size_t>(y) * src.rowSamples;
+        for (int x = 0; x < src.width; ++x, in += 4, o += n)
+            for (int c = 0; c < n; ++c) o[c] = in[order[c]];
+    }
 }
 
 TypeDesc typeOfDepth(int depth) {
@@ -217,7 +219,7 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
     }
 }
 
-void writeImage(const std::string& path, const Raster& raster, const WriteOptions& options) {
+void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
     checkWritable(path, options);
     // Sample order in the file for each channel selection.
     static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};

@@ -54,6 +54,9 @@ void checkWritable(const std::string& path, const WriteOptions& options);
 
 // Writes atomically (see AtomicOutputFile): the final name never names a partial file.
 // Throws RenderError naming the file on failure.
-void writeImage(const std::string& path, const Raster& raster, const WriteOptions& options);
+void writeImage(const std::string& path, const RasterView& picture, const WriteOptions& options);
+inline void writeImage(const std::string& path, const Raster& raster, const WriteOptions& options) {
+    writeImage(path, raster.view(), options);
+}
 
 }  // namespace pxhost

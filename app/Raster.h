@@ -42,6 +42,16 @@ constexpr int kChanRGBA = kChanRGB | kChanA;
 // Sample index of each channel within a pixel.
 enum SampleIndex : int { kSampleA = 0, kSampleB = 1, kSampleG = 2, kSampleR = 3 };
 
+// A picture's samples where they lie: in a Raster, or in a buffer whose rows may be padded.
+struct RasterView {
+    const unsigned char* data = nullptr;
+    int width = 0;
+    int height = 0;
+    int depth = 1;
+    int channels = 0;
+    size_t rowSamples = 0;  // from one row to the next, at least 4 * width
+};
+
 struct Raster {
     int width = 0;
     int height = 0;
@@ -56,6 +66,10 @@ struct Raster {
     // uninitialised for a caller that writes every sample). Throws RenderError when the picture
     // is too large to allocate.
     void allocate(int w, int h, int bytesPerSample, int channelMask, bool zero = true);
+
+    RasterView view() const {
+        return {samples.data(), width, height, depth, channels, static_cast<size_t>(width) * 4};
+    }
 
     template <typename T>
     T* data() {

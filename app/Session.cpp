@@ -64,16 +64,16 @@ std::string fileKey(const std::string& name) {
     return ec ? std::filesystem::absolute(name).lexically_normal().string() : p.string();
 }
 
-// The picture the render driver gives, as a packed raster to write.
-Raster toRaster(const PXiIBuf& buffer, int channels) {
-    Raster raster;
-    raster.allocate(buffer.getWidth(), buffer.getNumRows(), buffer.getDepth(), channels, false);
-    const size_t rowBytes = static_cast<size_t>(raster.width) * 4 * raster.depth;
-    const PXiIRect& rect = buffer.getRect();
-    for (int y = 0; y < raster.height; ++y)
-        std::copy_n(static_cast<const unsigned char*>(buffer.pixelAddress(rect.x1, rect.y1 + y)),
-                    rowBytes, raster.samples.data() + y * rowBytes);
-    return raster;
+// The picture the render driver gives, as the writer reads it.
+RasterView viewOf(const PXiIBuf& buffer, int channels) {
+    RasterView view;
+    view.data = static_cast<const unsigned char*>(buffer.getData());
+    view.width = buffer.getWidth();
+    view.height = buffer.getNumRows();
+    view.depth = buffer.getDepth();
+    view.channels = channels;
+    view.rowSamples = static_cast<size_t>(buffer.getRowSamples());
+    return view;
 }
 
 // A text argument of a host function; an absent one reads as empty.
@@ -229,14 +229,14 @@ void Session::renderFrame(long frame, FrameTimes& times) {
     double rendering = 0;
     // A picture written to several files (the matte and the colours of one key) is rendered
     // once per frame.
-    std::map<PXiIPlug*, Raster> rendered;
+    std::map<PXiIPlug*, std::pair<PXiIBuf, int>> rendered;  // picture and channel mask
     for (const Output& out : m_outputs) {
         const std::string name = out.pattern.fileName(frame);
         try {
             const auto done = rendered.find(out.image);
             if (done != rendered.end()) {
                 const Clock::time_point writeStart = Clock::now();
-                writeImage(name, done->second, out.options);
+                writeImage(name, viewOf(done->second.first, done->second.second), out.options);
                 times.write += secondsSince(writeStart);
                 m_written.push_back(name);
                 continue;
@@ -266,12 +266,13 @@ void Session::renderFrame(long frame, FrameTimes& times) {
             if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
             if (!buffer.getData())
                 throw RenderError("the picture is empty (no input file gave it a size)");
-            Raster& raster = rendered[out.image];
-            raster = toRaster(buffer, out.image->getChannelsPlug()->asInt());
-            buffer = PXiIBuf();
+            const int channels = out.image->getChannelsPlug()->asInt();
+            const PXiIBuf& picture =
+                rendered.emplace(out.image, std::make_pair(std::move(buffer), channels))
+                    .first->second.first;
             rendering += secondsSince(start);
             const Clock::time_point writeStart = Clock::now();
-            writeImage(name, raster, out.options);
+            writeImage(name, viewOf(picture, channels), out.options);
             times.write += secondsSince(writeStart);
             m_written.push_back(name);
         } catch (const HostError& e) {
