@@ -19,7 +19,12 @@ extern "C" {
 #endif
 
 /* Opaque pointer to one engine. */
+#ifdef __cplusplus
+class VRFZephraTable;
+typedef VRFZephraTable* ZephraHandle;
+#else
 typedef struct VRFZephraTable* ZephraHandle;
+#endif
 /* Change notification: called with the data pointer given at installation. */
 typedef void (*ZephraCallback)(void* data);
 

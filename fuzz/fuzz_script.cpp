@@ -1,0 +1,123 @@
+// Fuzzes the script language: any text through the compiler and the interpreter, with the
+// keyer's commands declared (its node objects are linked in, so they register once, when the
+// program starts) and in-memory images in place of files. Every image the script names is
+// then rendered, so that the keyer's eval and fill run on whatever the script built.
+//
+// Built-ins of this program:
+//   image Image(int width = 4, int height = 4, int depth = 1, float value = 0.5)
+//     a width x height image (each 0..32, larger is refused as an error) at depth 1, 2 or 4
+//     with a deterministic pattern around a screen-like colour; value moves the pattern.
+// and the names fg, bg, matte: three small images made before each run.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sdk/PXiCmplr.h"
+#include "sdk/PXiError.h"
+#include "sdk/PXiIPlug.h"
+#include "sdk/PXiMemoryImage.h"
+#include "sdk/PXiNode.h"
+#include "sdk/PXiRender.h"
+#include "sdk/PXiScriptRunner.h"
+
+namespace {
+
+constexpr int kMaxSide = 32;
+
+double number(const char* text) {
+    if (!text) return 0.0;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+// A width or height: a whole number, else -1 (refused).
+int side(const char* text) {
+    const double v = number(text);
+    return v >= 0 && v <= kMaxSide && v == std::floor(v) ? int(v) : -1;
+}
+
+// Owns the images made for one run; the keyer nodes the script made hang under the root and
+// are deleted first, since they refer to the images.
+class Images {
+public:
+    ~Images() {
+        PXiNode::getRoot()->deleteChildren();
+        images_.clear();
+    }
+
+    PXiIPlug* make(int width, int height, int depth, double value) {
+        if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide)
+            throw PXiError("Image: width and height must lie in 0.." + std::to_string(kMaxSide));
+        images_.push_back(std::make_unique<PXiMemoryImage>(width, height, depth));
+        PXiMemoryImage* img = images_.back().get();
+        const float v = float(value - std::floor(value));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                PXiBPixel p;
+                // Mostly a green screen, with a foreground blob and edges of every colour.
+                const bool subject = (x * 7 + y * 3) % 5 == 0;
+                p.r = subject ? 0.8f : 0.1f + 0.05f * float(x % 3);
+                p.g = subject ? 0.6f * v : 0.7f + 0.1f * v;
+                p.b = subject ? 0.3f : 0.15f * float(y % 4);
+                p.a = float((x + y) % 3) / 2.0f;
+                img->setPixel(x, y, p);
+            }
+        return img->getOutput();
+    }
+
+private:
+    std::vector<std::unique_ptr<PXiMemoryImage>> images_;
+};
+
+Images* g_images = nullptr;  // the images of the run in progress
+
+PXiScope& builtins() {
+    static PXiScope* scope = [] {
+        auto* s = new PXiScope(PXiScope::getGlobal());
+        PXiCmplr compiler;
+        const int status = compiler.declareHostFunction(
+            s,
+            "extern image Image(int width = 4, int height = 4, int depth = 1, float value = 0.5);",
+            [](const PXiScriptCall& call) {
+                return g_images->make(side(call.texts.at(0)), side(call.texts.at(1)),
+                                      int(number(call.texts.at(2))), number(call.texts.at(3)));
+            },
+            "fuzz");
+        if (status != PXiCmplr::kOk) std::abort();
+        return s;
+    }();
+    return *scope;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 4096) return -1;  // scripts longer than this add nothing but time
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Images images;
+    g_images = &images;
+    PXiScope scope(&builtins());
+    scope.setValue("fg", PXiValue::ofImage(images.make(6, 4, 2, 0.25)));
+    scope.setValue("bg", PXiValue::ofImage(images.make(6, 4, 1, 0.75)));
+    scope.setValue("matte", PXiValue::ofImage(images.make(6, 4, 4, 0.5)));
+
+    const PXiScriptResult result = PXiRunScript(text, "fuzz.pxs", &scope);
+    if (result.ok()) {
+        for (const auto& named : result.images) {
+            if (!named.second) continue;
+            try {
+                PXiRenderImage(named.second);
+            } catch (const PXiError&) {
+                // A graph the renderer refuses (a cycle, a size it cannot hold) is a user's
+                // mistake reported as such.
+            }
+        }
+    }
+    g_images = nullptr;
+    return 0;
+}
