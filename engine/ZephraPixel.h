@@ -42,6 +42,11 @@ inline int matrixRow(const int row[3], int c0, int c1, int c2) {
     return clampColour(shiftDown12(sum));
 }
 
+// Marks a loop of table lookups as one to keep scalar: the empty statement stops the
+// compiler from turning it into emulated gathers, which with the host's constant pixel step
+// it would otherwise do at a cost of several more instructions per sample.
+inline void scalarLookups() { asm volatile(""); }
+
 // A colour matrix applied to n colours held channel by channel.
 inline void applyMatrix(const int (&mat)[3][3], int (&colour)[3][kChunk], int n) {
     for (int i = 0; i < n; ++i) {
@@ -56,6 +61,14 @@ inline void applyMatrix(const int (&mat)[3][3], int (&colour)[3][kChunk], int n)
 // formed in 64 bits so that no dstMax can overflow it.
 inline std::int64_t scaleToOutput(int dstMax, int m) {
     return shiftDown12(std::int64_t(dstMax) * m + kHalf);
+}
+
+// The pixel step of an image: the loops compiled for the common layout where every image
+// takes part with the same step (Step > 0) use it as a constant, so that one scaled index
+// reaches the same pixel in every channel; Step 0 takes the image's own step.
+template <int Step, typename P>
+constexpr std::ptrdiff_t pixelStepOf(const P& plane) {
+    return Step > 0 ? std::ptrdiff_t(Step) : plane.pixelStep;
 }
 
 // Where the keying pass reads one chunk: the images that take part and the offset of the
@@ -76,7 +89,7 @@ struct ChunkInputs {
 //   3. unpremultiply, colour correction, matte and garbage matte (steps 7 to 10).
 // Views that show only the matte (matte, status) never read the colour: without Colour
 // the chunk's colour is left unwritten and the unpremultiply and correction are skipped.
-template <typename T, bool Ref, bool Hold, bool Garbage, bool Colour>
+template <typename T, bool Ref, bool Hold, bool Garbage, bool Colour, int Step>
 inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& out, int n) {
     int f0[kChunk], f1[kChunk], f2[kChunk];  // colour, internal units
     int s[kChunk];                           // screen amount
@@ -91,7 +104,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const T* const fr = in.fg.r;
         const T* const fgr = in.fg.g;
         const T* const fb = in.fg.b;
-        const std::ptrdiff_t step = in.fg.pixelStep;
+        const std::ptrdiff_t step = pixelStepOf<Step>(in.fg);
         const std::int16_t* const lut0 = t.fgLut[0];
         const std::int16_t* const lut1 = t.fgLut[1];
         const std::int16_t* const lut2 = t.fgLut[2];
@@ -100,6 +113,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const std::int16_t* const scr2 = t.fgScreenLut[2];
         const std::int16_t* const screenLut = t.screenLut;
         for (int i = 0; i < n; ++i) {
+            scalarLookups();
             const std::ptrdiff_t at = in.fgAt + i * step;
             const unsigned c0 = fr[at], c1 = fgr[at], c2 = fb[at];
             // 1. colour in internal units; 2. screen projection
@@ -109,7 +123,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
             const int p = scr0[c0] + scr1[c1] + scr2[c2];
             // 3. screen amount S and the screen colour K to remove
             if constexpr (Ref) {
-                const std::ptrdiff_t refAt = in.refAt + i * in.ref.pixelStep;
+                const std::ptrdiff_t refAt = in.refAt + i * pixelStepOf<Step>(in.ref);
                 const unsigned r0 = in.ref.r[refAt], r1 = in.ref.g[refAt], r2 = in.ref.b[refAt];
                 int q = t.refScreenLut[0][r0] + t.refScreenLut[1][r1] + t.refScreenLut[2][r2];
                 if (q <= 0) {
@@ -140,18 +154,20 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         // nothing in steps 6 and 10, exactly like a matte sample of 0 that skips them.
         if constexpr (Hold) {
             const T* const samples = in.hold.a;
-            const std::ptrdiff_t holdStep = in.hold.pixelStep;
+            const std::ptrdiff_t holdStep = pixelStepOf<Step>(in.hold);
             const std::int16_t* const holdLut = t.holdLut;
             for (int i = 0; i < n; ++i) {
+                scalarLookups();
                 const unsigned sample = samples[in.holdAt + i * holdStep];
                 h[i] = sample != 0 ? holdLut[sample] : 0;
             }
         }
         if constexpr (Garbage) {
             const T* const samples = in.garbage.a;
-            const std::ptrdiff_t garbageStep = in.garbage.pixelStep;
+            const std::ptrdiff_t garbageStep = pixelStepOf<Step>(in.garbage);
             const std::int16_t* const garbageLut = t.garbageLut;
             for (int i = 0; i < n; ++i) {
+                scalarLookups();
                 const unsigned sample = samples[in.garbageAt + i * garbageStep];
                 g[i] = sample != 0 ? garbageLut[sample] : kOne;
             }
@@ -216,6 +232,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const std::uint64_t* const reciprocal = kUnpremultiply.m;
         constexpr int shift = UnpremultiplyTable::shift;
         for (int i = 0; i < n; ++i) {
+            scalarLookups();
             if constexpr (Colour) {
                 const std::uint64_t scale = reciprocal[unsigned(entry[i])];
                 const auto u0 =

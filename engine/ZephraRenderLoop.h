@@ -14,6 +14,50 @@
 
 namespace zephra {
 
+// The keyed rows of a tile with a foreground. Step > 0: every image that takes part has
+// that pixel step (see pixelStepOf).
+template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut, int Step>
+void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height) {
+    const Plane<T> dst = tile.dst;
+    const Plane<const T> bg = tile.bg;
+    const Plane<const T> fg = tile.fg;
+    const Plane<const T> ref = tile.ref;
+    const Plane<const T> hold = tile.hold;
+    const Plane<const T> garbage = tile.garbage;
+    ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
+    const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut, Step>(t.view);
+    // The matte and status views write nothing of the keyed colour.
+    const bool colourShown = t.view != kViewMatte && t.view != kViewStatus;
+    KeyedChunk chunk;
+    for (int y = 0; y < height; ++y) {
+        const std::ptrdiff_t dstRow = std::ptrdiff_t(y) * dst.rowStep;
+        const std::ptrdiff_t fgRow = std::ptrdiff_t(y) * fg.rowStep;
+        const std::ptrdiff_t bgRow = std::ptrdiff_t(y) * bg.rowStep;
+        const std::ptrdiff_t refRow = Ref ? std::ptrdiff_t(y) * ref.rowStep : 0;
+        const std::ptrdiff_t holdRow = Hold ? std::ptrdiff_t(y) * hold.rowStep : 0;
+        const std::ptrdiff_t garbageRow = Garbage ? std::ptrdiff_t(y) * garbage.rowStep : 0;
+        for (int x0 = 0; x0 < width; x0 += kChunk) {
+            const int n = width - x0 < kChunk ? width - x0 : kChunk;
+            // The keying reads every input sample of the chunk before the writer writes
+            // any of its outputs: each pixel's samples are still read before its own
+            // outputs are written.
+            const std::ptrdiff_t x = x0;
+            in.fgAt = fgRow + x * pixelStepOf<Step>(fg);
+            if constexpr (Ref) in.refAt = refRow + x * pixelStepOf<Step>(ref);
+            if constexpr (Hold) in.holdAt = holdRow + x * pixelStepOf<Step>(hold);
+            if constexpr (Garbage) in.garbageAt = garbageRow + x * pixelStepOf<Step>(garbage);
+            if (colourShown) {
+                keyChunk<T, Ref, Hold, Garbage, true, Step>(t, in, chunk, n);
+                if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
+            } else {
+                keyChunk<T, Ref, Hold, Garbage, false, Step>(t, in, chunk, n);
+            }
+            write(t, dst, dstRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(dst), bg,
+                  bgRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(bg), chunk, n);
+        }
+    }
+}
+
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut>
 void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
     // Locals: nothing below re-reads the engine or the caller's record, and the compiler
@@ -47,42 +91,18 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
         return;
     }
 
-    const Plane<const T> fg = tile.fg;
-    const Plane<const T> ref = tile.ref;
-    const Plane<const T> hold = tile.hold;
-    const Plane<const T> garbage = tile.garbage;
-    ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
-    const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut>(t.view);
-    // The matte and status views write nothing of the keyed colour.
-    const bool colourShown = t.view != kViewMatte && t.view != kViewStatus;
-    KeyedChunk chunk;
-    for (int y = 0; y < height; ++y) {
-        const std::ptrdiff_t dstRow = std::ptrdiff_t(y) * dst.rowStep;
-        const std::ptrdiff_t fgRow = std::ptrdiff_t(y) * fg.rowStep;
-        const std::ptrdiff_t bgRow = std::ptrdiff_t(y) * bg.rowStep;
-        const std::ptrdiff_t refRow = Ref ? std::ptrdiff_t(y) * ref.rowStep : 0;
-        const std::ptrdiff_t holdRow = Hold ? std::ptrdiff_t(y) * hold.rowStep : 0;
-        const std::ptrdiff_t garbageRow = Garbage ? std::ptrdiff_t(y) * garbage.rowStep : 0;
-        for (int x0 = 0; x0 < width; x0 += kChunk) {
-            const int n = width - x0 < kChunk ? width - x0 : kChunk;
-            // The keying reads every input sample of the chunk before the writer writes
-            // any of its outputs: each pixel's samples are still read before its own
-            // outputs are written.
-            const std::ptrdiff_t x = x0;
-            in.fgAt = fgRow + x * fg.pixelStep;
-            if constexpr (Ref) in.refAt = refRow + x * ref.pixelStep;
-            if constexpr (Hold) in.holdAt = holdRow + x * hold.pixelStep;
-            if constexpr (Garbage) in.garbageAt = garbageRow + x * garbage.pixelStep;
-            if (colourShown) {
-                keyChunk<T, Ref, Hold, Garbage, true>(t, in, chunk, n);
-                if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
-            } else {
-                keyChunk<T, Ref, Hold, Garbage, false>(t, in, chunk, n);
-            }
-            write(t, dst, dstRow + std::ptrdiff_t(x0) * dst.pixelStep, bg,
-                  bgRow + std::ptrdiff_t(x0) * bg.pixelStep, chunk, n);
-        }
-    }
+    // The host lays every image out as interleaved A, B, G, R pixels: its step, known at
+    // compile time, lets one index reach a pixel's samples in every channel.
+    constexpr std::ptrdiff_t kHostStep = 4;
+    const auto hostStep = [](std::ptrdiff_t step) { return step == kHostStep; };
+    const bool hostLayout = hostStep(dst.pixelStep) && (!bg.r || hostStep(bg.pixelStep)) &&
+                            hostStep(tile.fg.pixelStep) && (!Ref || hostStep(tile.ref.pixelStep)) &&
+                            (!Hold || hostStep(tile.hold.pixelStep)) &&
+                            (!Garbage || hostStep(tile.garbage.pixelStep));
+    if (hostLayout)
+        keyRows<T, Ref, Hold, Garbage, AlphaOut, int(kHostStep)>(t, tile, width, height);
+    else
+        keyRows<T, Ref, Hold, Garbage, AlphaOut, 0>(t, tile, width, height);
 }
 
 }  // namespace zephra

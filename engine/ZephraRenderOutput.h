@@ -25,7 +25,7 @@ using ChunkWriter = void (*)(const KeyTables& t, const Plane<T>& dst, std::ptrdi
 
 // Writes colours through the output tables and, with the alpha output on, the alphas
 // scaled to output units.
-template <typename T, bool AlphaOut>
+template <typename T, bool AlphaOut, int Step>
 void putChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
               const int (&colour)[3][kChunk], const int (&matte)[kChunk], int n) {
     // Copied into locals: 8-bit output stores may alias any memory, so values read
@@ -34,12 +34,13 @@ void putChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     T* const g = dst.g;
     T* const b = dst.b;
     T* const a = dst.a;
-    const std::ptrdiff_t step = dst.pixelStep;
+    const std::ptrdiff_t step = pixelStepOf<Step>(dst);
     const int dstMax = t.dstMax;
     const std::uint16_t* const out0 = t.outLut[0];
     const std::uint16_t* const out1 = t.outLut[1];
     const std::uint16_t* const out2 = t.outLut[2];
     for (int i = 0; i < n; ++i) {
+        scalarLookups();
         const std::ptrdiff_t at = dstAt + i * step;
         put(r, at, out0[unsigned(colour[0][i])]);
         put(g, at, out1[unsigned(colour[1][i])]);
@@ -48,7 +49,7 @@ void putChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     }
 }
 
-template <typename T, bool AlphaOut, OutputView View>
+template <typename T, bool AlphaOut, OutputView View, int Step>
 void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
                 const Plane<const T>& bg, std::ptrdiff_t bgAt, const KeyedChunk& k, int n) {
     // Everything the loops read besides the chunk and the images is copied into locals:
@@ -58,11 +59,12 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     T* const g = dst.g;
     T* const b = dst.b;
     T* const a = dst.a;
-    const std::ptrdiff_t step = dst.pixelStep;
+    const std::ptrdiff_t step = pixelStepOf<Step>(dst);
     const int dstMax = t.dstMax;
 
     if constexpr (View == OutputView::matte) {
         for (int i = 0; i < n; ++i) {
+            scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
             const std::int64_t value = scaleToOutput(dstMax, k.m[i]);
             put(r, at, value);
@@ -76,6 +78,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         const std::int64_t q = dstMax / 4;
         const std::int64_t span = std::int64_t(dstMax) - q;
         for (int i = 0; i < n; ++i) {
+            scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
             const int m = k.m[i];
             if (m == 0) {
@@ -96,7 +99,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     } else if constexpr (View == OutputView::composite) {
         // The corrected background of the whole chunk first (all of a pixel's bg samples
         // are read before its output is written, so dst may share bg's memory).
-        const std::ptrdiff_t bgStep = bg.pixelStep;
+        const std::ptrdiff_t bgStep = pixelStepOf<Step>(bg);
         const T* const bgR = bg.r;
         const T* const bgG = bg.g;
         const T* const bgB = bg.b;
@@ -107,6 +110,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         int back[3][kChunk];
         unsigned backAlpha[kChunk];
         for (int i = 0; i < n; ++i) {
+            scalarLookups();
             const std::ptrdiff_t at = bgAt + i * bgStep;
             back[0][i] = bgLut0[bgR[at]];
             back[1][i] = bgLut1[bgG[at]];
@@ -133,7 +137,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
                 alpha[i] = m + int(over);
             }
         }
-        putChunk<T, AlphaOut>(t, dst, dstAt, o, alpha, n);
+        putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, alpha, n);
     } else if constexpr (View == OutputView::flat) {
         const int k0 = t.backgroundInt[0], k1 = t.backgroundInt[1], k2 = t.backgroundInt[2];
         int o[3][kChunk];
@@ -143,21 +147,21 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
             o[1][i] = blend(k.v[1][i], k1, m);
             o[2][i] = blend(k.v[2][i], k2, m);
         }
-        putChunk<T, AlphaOut>(t, dst, dstAt, o, k.m, n);
+        putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, k.m, n);
     } else {
-        putChunk<T, AlphaOut>(t, dst, dstAt, k.v, k.m, n);
+        putChunk<T, AlphaOut, Step>(t, dst, dstAt, k.v, k.m, n);
     }
 }
 
 // The writer for the engine's view: 2 matte, 5 status, 0 composite, 1 flat colour, and
 // every other id passes the foreground through.
-template <typename T, bool AlphaOut>
+template <typename T, bool AlphaOut, int Step>
 ChunkWriter<T> chunkWriterFor(int view) {
-    if (view == kViewMatte) return &writeChunk<T, AlphaOut, OutputView::matte>;
-    if (view == kViewStatus) return &writeChunk<T, AlphaOut, OutputView::status>;
-    if (view == kViewComposite) return &writeChunk<T, AlphaOut, OutputView::composite>;
-    if (view == kViewFlat) return &writeChunk<T, AlphaOut, OutputView::flat>;
-    return &writeChunk<T, AlphaOut, OutputView::passThrough>;
+    if (view == kViewMatte) return &writeChunk<T, AlphaOut, OutputView::matte, Step>;
+    if (view == kViewStatus) return &writeChunk<T, AlphaOut, OutputView::status, Step>;
+    if (view == kViewComposite) return &writeChunk<T, AlphaOut, OutputView::composite, Step>;
+    if (view == kViewFlat) return &writeChunk<T, AlphaOut, OutputView::flat, Step>;
+    return &writeChunk<T, AlphaOut, OutputView::passThrough, Step>;
 }
 
 }  // namespace zephra
