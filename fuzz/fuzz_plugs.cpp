@@ -1,7 +1,8 @@
 // Fuzzes plugs on keyer nodes: any text, number or plug name set on any plug (expressions
 // that follow other plugs, cycles included), reads of any plug in any type, connections and
-// disconnections of plugs and image inputs between two keyer nodes and three in-memory images,
-// detaching dependencies, and renders of a tiny output in between. The user's mistakes are
+// disconnections of plugs and image inputs between two keyer nodes and four in-memory images
+// (one of floats holding NaN, infinities and values outside 0..1), detaching dependencies,
+// and renders of a tiny output in between. The user's mistakes are
 // reported as PXiError; anything else (a crash, a sanitizer report, another exception, a
 // render that outlasts the timeout) is a fault.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -34,6 +35,26 @@ std::unique_ptr<PXiMemoryImage> makeImage(int width, int height, int depth, unsi
             p.a = float(h % 3) / 2.0f;
             img->setPixel(x, y, p);
         }
+    return img;
+}
+
+// A float image whose samples are the awkward values a float file can hold.
+std::unique_ptr<PXiMemoryImage> makeExtremeImage() {
+    static const float values[] = {std::numeric_limits<float>::quiet_NaN(),
+                                   std::numeric_limits<float>::infinity(),
+                                   -std::numeric_limits<float>::infinity(),
+                                   -1.0f,
+                                   1e30f,
+                                   -1e30f,
+                                   2.0f,
+                                   std::numeric_limits<float>::denorm_min(),
+                                   0.0f,
+                                   1.0f,
+                                   0.5f};
+    auto img = std::make_unique<PXiMemoryImage>(4, 4, 4);
+    auto* p = static_cast<float*>(img->getPixels());
+    const std::size_t count = sizeof values / sizeof values[0];
+    for (std::size_t i = 0; i < 4 * 4 * 4; ++i) p[i] = values[(i * 7) % count];
     return img;
 }
 
@@ -84,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
 
     std::unique_ptr<PXiMemoryImage> images[] = {makeImage(4, 3, 1, 1), makeImage(4, 3, 2, 2),
-                                                makeImage(3, 4, 4, 3)};
+                                                makeImage(3, 4, 4, 3), makeExtremeImage()};
     PXxZephra* nodes[2];
     for (PXxZephra*& n : nodes) {
         n = new PXxZephra();
@@ -103,13 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Typical starting point: both keyers fed, so that the renders key real pixels.
     for (int n = 0; n < 2; ++n)
         for (int i = 0; i < nodes[n]->getNumInputs(); ++i)
-            nodes[n]->getInput(i)->connect(images[(i + n) % 3]->getOutput());
+            nodes[n]->getInput(i)->connect(images[(i + n) % 4]->getOutput());
 
     const auto pickPlug = [&] {
         return plugs[in.ConsumeIntegralInRange<std::size_t>(0, plugs.size() - 1)];
     };
     int steps = 0;
-    while (in.remaining_bytes() > 0 && ++steps <= 64) {
+    while (in.remaining_bytes() > 0 && ++steps <= 32) {
         try {
             switch (in.ConsumeIntegralInRange<int>(0, 10)) {
                 case 0:

@@ -6,11 +6,13 @@
 // Built-ins of this program:
 //   image Image(int width = 4, int height = 4, int depth = 1, float value = 0.5)
 //     a width x height image (each 0..32, larger is refused as an error) at depth 1, 2 or 4
-//     with a deterministic pattern around a screen-like colour; value moves the pattern.
+//     with a deterministic pattern around a screen-like colour; value (any float, NaN and
+//     infinities included) is written into some of its samples.
 // and the names fg, bg, matte: three small images made before each run.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -28,17 +30,23 @@ namespace {
 
 constexpr int kMaxSide = 32;
 
+// A number argument; NaN and the infinities pass through (they become pixel values).
 double number(const char* text) {
     if (!text) return 0.0;
     char* end = nullptr;
-    const double v = std::strtod(text, &end);
-    return std::isfinite(v) ? v : 0.0;
+    return std::strtod(text, &end);
 }
 
 // A width or height: a whole number, else -1 (refused).
 int side(const char* text) {
     const double v = number(text);
     return v >= 0 && v <= kMaxSide && v == std::floor(v) ? int(v) : -1;
+}
+
+// A depth: a whole number (the image refuses all but 1, 2 and 4), else 0.
+int depth(const char* text) {
+    const double v = number(text);
+    return v >= -8 && v <= 8 && v == std::floor(v) ? int(v) : 0;
 }
 
 // Owns the images made for one run; the keyer nodes the script made hang under the root and
@@ -55,16 +63,18 @@ public:
             throw PXiError("Image: width and height must lie in 0.." + std::to_string(kMaxSide));
         images_.push_back(std::make_unique<PXiMemoryImage>(width, height, depth));
         PXiMemoryImage* img = images_.back().get();
-        const float v = float(value - std::floor(value));
+        // Mostly a green screen, with a foreground blob and edges of every colour. The value
+        // enters the pixels as it is: NaN, infinities, negatives and values above 1 reach the
+        // keyer (at depths 1 and 2 they are converted like a background pixel first).
+        const float v = float(value);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 PXiBPixel p;
-                // Mostly a green screen, with a foreground blob and edges of every colour.
                 const bool subject = (x * 7 + y * 3) % 5 == 0;
                 p.r = subject ? 0.8f : 0.1f + 0.05f * float(x % 3);
-                p.g = subject ? 0.6f * v : 0.7f + 0.1f * v;
+                p.g = subject ? 0.6f * v : 0.7f + 0.1f * float(y % 2);
                 p.b = subject ? 0.3f : 0.15f * float(y % 4);
-                p.a = float((x + y) % 3) / 2.0f;
+                p.a = (x + y) % 4 == 3 ? v : float((x + y) % 3) / 2.0f;
                 img->setPixel(x, y, p);
             }
         return img->getOutput();
@@ -85,7 +95,7 @@ PXiScope& builtins() {
             "extern image Image(int width = 4, int height = 4, int depth = 1, float value = 0.5);",
             [](const PXiScriptCall& call) {
                 return g_images->make(side(call.texts.at(0)), side(call.texts.at(1)),
-                                      int(number(call.texts.at(2))), number(call.texts.at(3)));
+                                      depth(call.texts.at(2)), number(call.texts.at(3)));
             },
             "fuzz");
         if (status != PXiCmplr::kOk) std::abort();
@@ -107,12 +117,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scope.setValue("matte", PXiValue::ofImage(images.make(6, 4, 4, 0.5)));
 
     const PXiScriptResult result = PXiRunScript(text, "fuzz.pxs", &scope);
+    // FUZZ_VERBOSE=1 when replaying an input tells what became of it.
+    static const bool verbose = std::getenv("FUZZ_VERBOSE") != nullptr;
+    if (verbose)
+        std::fprintf(stderr, "%s\n", result.error ? result.error->what() : "script ran");
     if (result.ok()) {
         for (const auto& named : result.images) {
             if (!named.second) continue;
             try {
                 PXiRenderImage(named.second);
-            } catch (const PXiError&) {
+                if (verbose) std::fprintf(stderr, "rendered %s\n", named.first.c_str());
+            } catch (const PXiError& e) {
+                if (verbose) std::fprintf(stderr, "render refused: %s\n", e.what());
                 // A graph the renderer refuses (a cycle, a size it cannot hold) is a user's
                 // mistake reported as such.
             }
