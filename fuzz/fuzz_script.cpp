@@ -119,8 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PXiScriptResult result = PXiRunScript(text, "fuzz.pxs", &scope);
     // FUZZ_VERBOSE=1 when replaying an input tells what became of it.
     static const bool verbose = std::getenv("FUZZ_VERBOSE") != nullptr;
-    if (verbose)
-        std::fprintf(stderr, "%s\n", result.error ? result.error->what() : "script ran");
+    if (verbose) std::fprintf(stderr, "%s\n", result.error ? result.error->what() : "script ran");
     if (result.ok()) {
         for (const auto& named : result.images) {
             if (!named.second) continue;
