@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "app/AtomicOutputFile.h"
+#include "app/CheckedFileProxy.h"
 #include "app/HostError.h"
 
 namespace pxhost {
@@ -19,12 +21,15 @@ using OIIO::ImageOutput;
 using OIIO::ImageSpec;
 using OIIO::TypeDesc;
 
-// OpenImageIO error texts may run over several lines; one line is shown.
-std::string firstLine(std::string text) {
+// OpenImageIO error texts may run over several lines; one line is shown. Some readers fail
+// on a file cut short without saying why; `otherwise` then stands in.
+std::string firstLine(std::string text, const char* otherwise = "unknown error") {
     const size_t nl = text.find('\n');
     if (nl != std::string::npos) text.resize(nl);
-    return text.empty() ? "unknown error" : text;
+    return text.empty() ? otherwise : text;
 }
+
+constexpr const char* kIncomplete = "the file is truncated or corrupt";
 
 std::unique_ptr<ImageInput> openInput(const std::string& path) {
     struct stat st;
@@ -176,7 +181,11 @@ Raster readImage(const std::string& path) {
         throw RenderError(path + ": not enough memory to read the image");
     }
     if (!in->read_image(0, 0, 0, map.readCount, type, fileSamples.data()))
-        throw RenderError(path + ": cannot read input: " + firstLine(in->geterror()));
+        throw RenderError(path + ": cannot read input: " + firstLine(in->geterror(), kIncomplete));
+    // The JPEG reader fills the rest of a file cut short (or of corrupt data) with grey and
+    // reports success, leaving only a message behind: such a picture is not the file's.
+    const std::string warning = in->geterror();
+    if (!warning.empty()) throw RenderError(path + ": cannot read input: " + firstLine(warning));
     const int dx = display ? spec.x - spec.full_x : 0;
     const int dy = display ? spec.y - spec.full_y : 0;
     switch (depth) {
@@ -264,12 +273,33 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     AtomicOutputFile file(path);
     auto out = ImageOutput::create(path);
     if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
+    // Writers that take a file proxy write through one that sees every failed write (a full
+    // disk, a file-size limit); the others write the file themselves and are checked by
+    // reading the file back.
+    std::unique_ptr<CheckedFileProxy> proxy;
+    if (out->supports("ioproxy")) {
+        proxy = std::make_unique<CheckedFileProxy>(file.tempPath());
+        if (proxy->failure())
+            throw RenderError(path + ": cannot write: " + std::strerror(proxy->failure()));
+        OIIO::Filesystem::IOProxy* base = proxy.get();
+        spec.attribute("oiio:ioproxy", TypeDesc::PTR, &base);
+    }
     if (!out->open(file.tempPath(), spec))
         throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
     const bool written = out->write_image(nativeType, fileSamples.data());
     const bool closed = out->close();
+    if (proxy) proxy->close();
+    if (proxy && proxy->failure())
+        throw RenderError(path + ": cannot write: " + std::strerror(proxy->failure()));
     if (!written || !closed)
         throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
+    if (!proxy) {
+        auto check = ImageInput::open(file.tempPath());
+        std::vector<unsigned char> back(check ? check->spec().image_bytes() : 0);
+        if (!check ||
+            !check->read_image(0, 0, 0, check->spec().nchannels, check->spec().format, back.data()))
+            throw RenderError(path + ": cannot write: the written file does not read back whole");
+    }
     file.commit();
 }
 

@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
     // the next frame reuses the same memory.
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // A file that outgrows the size limit (ulimit -f) fails its write, reported and cleaned
+    // up like a full disk, instead of the signal ending the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return run(argc, argv);
     } catch (const pxhost::HostError& e) {

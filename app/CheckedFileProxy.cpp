@@ -1,0 +1,87 @@
+#include "app/CheckedFileProxy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace pxhost {
+
+CheckedFileProxy::CheckedFileProxy(const std::string& path) : IOProxy(path, Write) {
+    m_fd = ::open(path.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
+    if (m_fd < 0) {
+        fail(errno);
+        m_mode = Closed;
+    }
+}
+
+CheckedFileProxy::~CheckedFileProxy() { close(); }
+
+void CheckedFileProxy::fail(int error) {
+    if (m_failure == 0) m_failure = error ? error : EIO;
+}
+
+void CheckedFileProxy::close() {
+    if (m_fd >= 0 && ::close(m_fd) != 0) fail(errno);
+    m_fd = -1;
+    m_mode = Closed;
+}
+
+bool CheckedFileProxy::seek(int64_t offset) {
+    if (offset < 0) return false;
+    m_pos = offset;
+    return true;
+}
+
+size_t CheckedFileProxy::read(void* buf, size_t size) {
+    const size_t n = pread(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t CheckedFileProxy::write(const void* buf, size_t size) {
+    const size_t n = pwrite(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t CheckedFileProxy::pread(void* buf, size_t size, int64_t offset) {
+    size_t done = 0;
+    while (m_fd >= 0 && done < size) {
+        const ssize_t n = ::pread(m_fd, static_cast<char*>(buf) + done, size - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(errno);
+        if (n <= 0) break;  // the end of the file is no failure: writers probe for it
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t CheckedFileProxy::pwrite(const void* buf, size_t size, int64_t offset) {
+    if (m_fd < 0) {
+        fail(EBADF);
+        return 0;
+    }
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(m_fd, static_cast<const char*>(buf) + done, size - done,
+                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            fail(n < 0 ? errno : EIO);
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t CheckedFileProxy::size() const {
+    struct stat st;
+    if (m_fd < 0 || fstat(m_fd, &st) != 0) return 0;
+    return static_cast<size_t>(st.st_size);
+}
+
+}  // namespace pxhost

@@ -1,0 +1,235 @@
+// Bad scripts, plug-in folders, frame ranges and output places, a write that runs out of room
+// and a render interrupted by a signal: the exit status, one line naming what is wrong, no
+// partial file, completed frames whole, and inputs untouched.
+
+#include <cerrno>
+#include <csignal>
+
+#include "BadInput.h"
+
+namespace pxhost::test {
+namespace {
+
+const std::string kKey = "Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0)";
+
+class BadInputRun : public EndToEnd {
+protected:
+    void SetUp() override {
+        write("fg.png", plate(2, 64, 36));
+        writeText(dir / "out.png", "old output");
+    }
+    std::vector<std::string> inputs = {"fg.png", "out.png"};
+
+    struct Case {
+        std::string script;  // empty: none
+        std::vector<std::string> args;
+        int status;
+        std::string start;  // the message line starts with "pxhost: " and this
+        std::string part;   // and contains this
+    };
+    void expectAll(const std::vector<Case>& cases) {
+        const FolderSnapshot before(dir, inputs);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.script + " " + (c.args.empty() ? "" : c.args[0] + " " + c.args.back()));
+            const RunResult r = c.script.empty() ? run(c.args) : runScript(c.script, c.args);
+            EXPECT_EQ(r.status, c.status) << r.err;
+            EXPECT_EQ(r.err.rfind("pxhost: " + c.start, 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(c.part), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
+            EXPECT_TRUE(outputsBesides(inputs).empty()) << "left: " << outputsBesides(inputs)[0];
+        }
+        EXPECT_EQ(before.changedIn(dir), "");
+    }
+};
+
+// Every kind of script error stops the program before anything is read or written, with
+// status 2 and the place in the script.
+TEST_F(BadInputRun, ScriptErrorsNameTheirPlace) {
+    const std::string out = ", \"out.png\");";
+    expectAll({
+        {"FileOut(" + kKey + " \"out.png\");", {}, 2, "script.pxs:1:", "expected ',' or ')'"},
+        {"FileOut(" + kKey + out + "\nx = FileIn(\"fg.png\")", {}, 2, "script.pxs:2:", "';'"},
+        {"x = FileIn(\"fg.png);\n" + kKey + out, {}, 2, "script.pxs:1:12:", "unterminated"},
+        {"FileOut(" + kKey + out + "\n  /* open", {}, 2, "script.pxs:2:3:", "unterminated comment"},
+        {"FileOut(" + kKey + out + " @", {}, 2, "script.pxs:1:", "unexpected character '@'"},
+        {"FileOut(" + kKey + out + std::string(" \0", 2), {}, 2, "script.pxs:1:", "byte 0x00"},
+        {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"composite\", 12ab)" + out,
+         {},
+         2,
+         "script.pxs:1:",
+         "malformed number"},
+        {"FileOut(FileIn(\"fg\\q.png\")" + out, {}, 2, "script.pxs:1:", "unknown escape"},
+        {"image = FileIn(\"fg.png\");", {}, 2, "script.pxs:1:1:", "reserved"},
+        {"FileOut(FileIn(\"fg.png\", 1)" + out, {}, 2, "script.pxs:1:", "too many arguments"},
+        {"FileOut(\"fg.png\"" + out, {}, 2, "script.pxs:1:9:", "expects an image"},
+        {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"composite\", FileIn(\"fg.png\"))" + out,
+         {},
+         2,
+         "script.pxs:1:",
+         "not an image"},
+        {"FileOut(plate" + out, {}, 2, "script.pxs:1:9:", "undeclared name 'plate'"},
+        {"FileOut(Zephra_1v4()" + out, {}, 2, "script.pxs:1:", "missing argument"},
+        {"x = \"fg.png\";", {}, 2, "script.pxs:1:5:", "only an image"},
+    });
+}
+
+// Plug expressions that name no plug or follow themselves round are refused by the keyer
+// command, reported at the call.
+TEST_F(BadInputRun, RecursiveAndUnknownPlugExpressionsAreScriptErrors) {
+    const std::string call =
+        "FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"composite\", 0, 0, "
+        "0.9, 0, 0.5, 0.5, 0.5, ";
+    expectAll({
+        {call + "\"shadowBalance\"), \"o.png\");", {}, 2, "script.pxs:1:9: ", "cycle"},
+        {call + "\"midtoneBalance\", \"shadowBalance\"), \"o.png\");",
+         {},
+         2,
+         "script.pxs:1:9: ",
+         "cycle"},
+        {call + "0.5, \"highlightBalance\", \"midtoneBalance\"), \"o.png\");",
+         {},
+         2,
+         "script.pxs:1:9: ",
+         "cycle"},
+        {call + "\"noSuchPlug\"), \"o.png\");", {}, 2, "script.pxs:1:9: ", "'noSuchPlug'"},
+    });
+}
+
+TEST_F(BadInputRun, UnknownCommandsAndPluginFoldersAreUsageErrors) {
+    mkdir((dir / "empty").c_str(), 0755);
+    writeText(dir / "afile", "x");
+    inputs.insert(inputs.end(), {"empty", "afile"});
+    expectAll({
+        {"FileOut(Zephra_9v9(FileIn(\"fg.png\"))" + std::string(", \"o.png\");"),
+         {},
+         2,
+         "script.pxs:1:9: ",
+         "unknown function 'Zephra_9v9'"},
+        {"FileOut(" + kKey + ", \"o.png\");",
+         {"--plugin-dir", "afile"},
+         2,
+         "--plugin-dir afile",
+         "cannot read the folder"},
+        {"FileOut(" + kKey + ", \"o.png\");", {"--plugin-dir", ""}, 2, "--plugin-dir", ""},
+    });
+    // An empty folder adds nothing; the program's own keyer still serves.
+    const RunResult r = runScript("FileOut(" + kKey + ", \"o.png\");", {"--plugin-dir", "empty"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fileExists(dir / "o.png"));
+}
+
+TEST_F(BadInputRun, EmptyReversedAndAbsurdFrameRangesAreRefusedBeforeRendering) {
+    const std::string seq = "FileOut(" + kKey + ", \"o.####.png\");";
+    expectAll({
+        {seq, {"-t", ""}, 2, "-t: ", "empty frame range"},
+        {seq, {"-t", ","}, 2, "-t: bad frame range", "empty item"},
+        {seq, {"-t", "1,,2"}, 2, "-t: bad frame range", "empty item"},
+        {seq, {"-t", "9-2"}, 2, "-t: bad frame range \"9-2\"", "before the first"},
+        {seq, {"-t", "-5"}, 2, "-t: bad frame range", "0 or more"},
+        {seq, {"-t", "0-999999999"}, 2, "-t: bad frame range", "more than 1000000 frames"},
+        {seq, {"-t", "1-99999999999999999999"}, 2, "-t: bad frame range", "too large"},
+        {seq, {"-t", "1-10x0"}, 2, "-t: bad frame range", "step"},
+        {"", {"script.pxs", "-t"}, 2, "-t: needs a value", ""},
+    });
+}
+
+TEST_F(BadInputRun, OutputsInMissingOrUnwritablePlacesAreRefused) {
+    mkdir((dir / "folder.png").c_str(), 0755);
+    inputs.push_back("folder.png");
+    expectAll({
+        {"FileOut(" + kKey + ", \"a/b/c/o.png\");",
+         {},
+         1,
+         "a/b/c/o.png: output folder a/b/c",
+         "does not exist"},
+        {"FileOut(" + kKey + ", \"fg.png/o.png\");",
+         {},
+         1,
+         "fg.png/o.png: output folder fg.png",
+         "is a file, not a folder"},
+        {"FileOut(" + kKey + ", \"/proc/self/o.png\");",
+         {},
+         1,
+         "/proc/self/o.png: output folder",
+         ""},
+    });
+    // A name that is a folder: refused, and the folder is left as it was.
+    const RunResult r = runScript("FileOut(" + kKey + ", \"folder.png\");");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("folder.png"), std::string::npos) << r.err;
+    EXPECT_TRUE(dir.list("folder.png").empty());
+}
+
+TEST_F(BadInputRun, AReadOnlyFolderIsRefused) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root: folder permissions are not enforced (see the /proc "
+                        "and file-in-place-of-folder cases)";
+    mkdir((dir / "ro").c_str(), 0555);
+    const RunResult r = runScript("FileOut(" + kKey + ", \"ro/o.png\");");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pxhost: ro/o.png: output folder ro is not writable\n");
+    EXPECT_TRUE(dir.list("ro").empty());
+}
+
+// A write that hits the file-size limit (as a full disk would stop it) fails the frame with
+// the system's reason; the old file of that name stays and no temporary file is left. With the
+// limit signal at its default action, the program must still report rather than die.
+TEST_F(BadInputRun, AWriteThatRunsOutOfRoomLeavesTheOldFile) {
+    // Noise, so that no format can compress the picture below the limit.
+    Raster noise;
+    noise.allocate(64, 36, 2, kChanRGBA);
+    uint32_t state = 7;
+    for (size_t i = 0; i < noise.samples.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise.samples[i] = static_cast<unsigned char>(state >> 24);
+    }
+    write("noise.png", noise);
+    inputs.push_back("noise.png");
+    const FolderSnapshot before(dir, inputs);
+    for (const char* ext : {"png", "tif", "exr", "dpx", "sgi"}) {
+        SCOPED_TRACE(ext);
+        const std::string name = std::string("full.") + ext;
+        writeText(dir / name, "old output");
+        writeText(dir / "script.pxs", "FileOut(FileIn(\"noise.png\"), \"" + name + "\");");
+        const ChildResult r =
+            finishProgram(startProgram({"-q", "script.pxs"}, dir.path(), 2048), dir.path());
+        EXPECT_TRUE(r.exited()) << "signal " << r.signal();
+        EXPECT_EQ(r.exitStatus(), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("pxhost: frame 1: " + name + ": cannot write: ", 0), 0u) << r.err;
+        EXPECT_EQ(readText(dir / name), "old output");
+        unlink((dir / name).c_str());
+        EXPECT_TRUE(outputsBesides(inputs).empty()) << "left: " << outputsBesides(inputs)[0];
+    }
+    EXPECT_EQ(before.changedIn(dir), "");
+}
+
+// SIGINT or SIGTERM during a sequence: the program ends as the signal would end it, every
+// frame written before is whole (identical to frame 1, as the input is a still), and no
+// temporary file is left.
+TEST_F(BadInputRun, AnInterruptedSequenceKeepsItsCompletedFramesWhole) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        const FolderSnapshot before(dir, inputs);
+        writeText(dir / "script.pxs", "FileOut(" + kKey + ", \"seq.#####.png\");");
+        const pid_t pid = startProgram({"-q", "-t", "1-100000", "script.pxs"}, dir.path());
+        const bool started = waitForFile(dir / "seq.00004.png", 60);
+        kill(pid, sig);
+        const ChildResult r = finishProgram(pid, dir.path());
+        ASSERT_TRUE(started);
+        EXPECT_EQ(r.signal(), sig) << "status " << r.rawStatus << ": " << r.err;
+        const std::string first = readText(dir / "seq.00001.png");
+        ASSERT_FALSE(first.empty());
+        size_t frames = 0;
+        for (const std::string& name : outputsBesides(inputs)) {
+            EXPECT_EQ(name.rfind("seq.", 0), 0u) << "left: " << name;
+            EXPECT_EQ(readText(dir / name), first) << name << " differs from frame 1";
+            unlink((dir / name).c_str());
+            ++frames;
+        }
+        EXPECT_GE(frames, 4u);
+        EXPECT_EQ(before.changedIn(dir), "");
+    }
+}
+
+}  // namespace
+}  // namespace pxhost::test
