@@ -68,8 +68,10 @@ void checkOutputFolder(const std::string& finalPath) {
     if (finalPath.back() == '/') throw RenderError(finalPath + ": output file name is a folder");
     const std::string folder = folderOf(finalPath);
     struct stat st;
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (stat(folder.c_str(), &st) != 0)
         throw RenderError(finalPath + ": output folder " + folder + " does not exist");
+    if (!S_ISDIR(st.st_mode))
+        throw RenderError(finalPath + ": output folder " + folder + " is a file, not a folder");
     if (access(folder.c_str(), W_OK | X_OK) != 0)
         throw RenderError(finalPath + ": output folder " + folder + " is not writable");
     if (stat(finalPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode))

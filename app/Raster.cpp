@@ -8,8 +8,10 @@
 namespace pxhost {
 
 void Raster::allocate(int w, int h, int bytesPerSample, int channelMask, bool zero) {
-    // 2^31 samples is far beyond any picture a keyer is given and keeps every index in range.
-    constexpr size_t kMaxSamples = size_t(1) << 31;
+    // At most 2^28 pixels (16384 x 16384), larger than any camera or film frame. A header
+    // may claim any size in a file of a few hundred bytes (an OpenEXR display window, say); a
+    // larger cap would let such a file take many gigabytes and minutes to refuse.
+    constexpr size_t kMaxSamples = size_t(1) << 30;
     if (w <= 0 || h <= 0)
         throw RenderError("image size " + std::to_string(w) + "x" + std::to_string(h) +
                           " is empty");

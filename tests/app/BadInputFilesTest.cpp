@@ -1,0 +1,285 @@
+// Broken, odd and mismatched input pictures: truncated and corrupt files of every format, sizes
+// a header may claim, every channel count in every input role, inputs of different sizes.
+// Each broken file fails its frame with one line naming it; nothing is written and no input
+// changes.
+
+#include <OpenImageIO/imageio.h>
+
+#include "BadInput.h"
+
+namespace pxhost::test {
+namespace {
+
+class BadInputFiles : public EndToEnd {
+protected:
+    // Runs each script and checks the common outcome of a refused input.
+    void expectRefused(const std::vector<std::pair<std::string, std::string>>& cases,
+                       const std::vector<std::string>& inputs) {
+        const FolderSnapshot before(dir, inputs);
+        for (const auto& [file, message] : cases) {
+            SCOPED_TRACE(file);
+            const RunResult r =
+                runScript("FileOut(Zephra_1v4(FileIn(\"" + file + "\"), 0, 0, 0), \"out.png\");");
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_EQ(r.err.rfind("pxhost: frame 1: " + file + ": ", 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
+            EXPECT_TRUE(outputsBesides(inputs).empty()) << "left: " << outputsBesides(inputs)[0];
+        }
+        EXPECT_EQ(before.changedIn(dir), "");
+    }
+};
+
+void cutTo(const std::string& from, const std::string& to, size_t size) {
+    writeText(to, readText(from).substr(0, size));
+}
+
+// Overwrites 64 bytes in the middle of the file with a fixed pseudo-random pattern.
+void scramble(const std::string& from, const std::string& to) {
+    std::string data = readText(from);
+    uint32_t state = 12345;
+    for (size_t i = data.size() / 2; i < data.size() / 2 + 64 && i < data.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        data[i] = static_cast<char>(state >> 24);
+    }
+    writeText(to, data);
+}
+
+TEST_F(BadInputFiles, TruncatedAndCorruptFilesOfEveryFormatAreRefused) {
+    std::vector<std::pair<std::string, std::string>> cases;
+    std::vector<std::string> inputs;
+    for (const char* ext : {"png", "tif", "exr", "dpx", "jpg"}) {
+        const std::string whole = std::string("whole.") + ext;
+        WriteOptions options;
+        // Compressed, so that damaged data shows; an uncompressed file has no way to tell.
+        if (std::string(ext) == "tif") options.compression = "zip";
+        writeImage(dir / whole, plate(1, 64, 36), options);
+        const size_t size = readText(dir / whole).size();
+        const std::string half = std::string("half.") + ext, head = std::string("head.") + ext;
+        cutTo(dir / whole, dir / half, size / 2);
+        cutTo(dir / whole, dir / head, 40);
+        cases.push_back({half, "cannot read input"});
+        cases.push_back({head, "cannot read input"});
+        inputs.insert(inputs.end(), {whole, half, head});
+        if (std::string(ext) != "dpx") {  // DPX stores raw samples: nothing to detect
+            const std::string bad = std::string("corrupt.") + ext;
+            scramble(dir / whole, dir / bad);
+            cases.push_back({bad, "cannot read input"});
+            inputs.push_back(bad);
+        }
+    }
+    expectRefused(cases, inputs);
+}
+
+// A minimal uncompressed one-channel 8-bit TIFF claiming width x height, with 16 bytes of data.
+void writeTiffClaiming(const std::string& path, uint32_t width, uint32_t height) {
+    std::string t = std::string("II*\0", 4);
+    const auto u16 = [&](uint32_t v) {
+        t += static_cast<char>(v & 255), t += static_cast<char>(v >> 8);
+    };
+    const auto u32 = [&](uint32_t v) { u16(v & 0xffff), u16(v >> 16); };
+    u32(8);
+    const uint32_t entries = 9, dataAt = 8 + 2 + entries * 12 + 4;
+    u16(entries);
+    const uint32_t tags[][3] = {{256, 4, width}, {257, 4, height}, {258, 3, 8},
+                                {259, 3, 1},     {262, 3, 1},      {273, 4, dataAt},
+                                {277, 3, 1},     {278, 4, height}, {279, 4, width * height}};
+    for (const auto& tag : tags) {
+        u16(tag[0]), u16(tag[1]), u32(1);
+        if (tag[1] == 3)
+            u16(tag[2]), u16(0);
+        else
+            u32(tag[2]);
+    }
+    u32(0);
+    t += std::string(16, '\x40');
+    writeText(path, t);
+}
+
+// A 1x1 PNG whose header is patched to claim width x height, with a correct checksum.
+void writePngClaiming(const std::string& path, uint32_t width, uint32_t height) {
+    Raster one;
+    one.allocate(1, 1, 1, kChanRGB);
+    writeImage(path, one, {});
+    std::string data = readText(path);
+    for (int i = 0; i < 4; ++i) {
+        data[16 + i] = static_cast<char>(width >> (24 - 8 * i));
+        data[20 + i] = static_cast<char>(height >> (24 - 8 * i));
+    }
+    uint32_t crc = 0xffffffffu;
+    for (size_t i = 12; i < 12 + 4 + 13; ++i) {
+        crc ^= static_cast<unsigned char>(data[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i) data[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    writeText(path, data);
+}
+
+// A DPX written from a small picture, its header patched to claim width x height.
+void writeDpxClaiming(const std::string& path, uint32_t width, uint32_t height) {
+    Raster small;
+    small.allocate(4, 4, 2, kChanRGB);
+    writeImage(path, small, {});
+    std::string data = readText(path);
+    const bool big = data.compare(0, 4, "SDPX") == 0;
+    for (int i = 0; i < 4; ++i) {
+        const int shift = big ? 24 - 8 * i : 8 * i;
+        data[772 + i] = static_cast<char>(width >> shift);
+        data[776 + i] = static_cast<char>(height >> shift);
+    }
+    writeText(path, data);
+}
+
+// An OpenEXR of one pixel shown in a display window of width x height.
+void writeExrWindow(const std::string& path, int width, int height) {
+    auto out = OIIO::ImageOutput::create(path);
+    OIIO::ImageSpec spec(1, 1, 3, OIIO::TypeDesc::HALF);
+    spec.full_width = width;
+    spec.full_height = height;
+    const float px[3] = {0.5f, 0.5f, 0.5f};
+    ASSERT_TRUE(out->open(path, spec));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, px));
+    out->close();
+}
+
+TEST_F(BadInputFiles, ZeroAndHugeDeclaredSizesAreRefusedWithoutAllocatingThem) {
+    writeTiffClaiming(dir / "zero.tif", 0, 0);
+    writeTiffClaiming(dir / "huge.tif", 100000, 100000);
+    writeTiffClaiming(dir / "big.tif", 16000, 16000);  // within the cap, 16 bytes of data
+    writePngClaiming(dir / "zero.png", 0, 5);
+    writePngClaiming(dir / "huge.png", 100000, 100000);
+    writeDpxClaiming(dir / "huge.dpx", 100000, 100000);
+    writeDpxClaiming(dir / "zero.dpx", 0, 0);
+    writeExrWindow(dir / "window.exr", 100000, 100000);
+    // 20000 x 20000 float: an earlier cap let this 600-byte file take 17 GB and minutes.
+    writeExrWindow(dir / "window20k.exr", 20000, 20000);
+    expectRefused({{"zero.tif", "cannot read input"},
+                   {"huge.tif", "100000x100000 pixels is too large"},
+                   {"big.tif", "cannot read input"},
+                   {"zero.png", "cannot read input"},
+                   {"huge.png", "too large"},
+                   {"huge.dpx", ""},
+                   {"zero.dpx", ""},
+                   {"window.exr", "100000x100000 pixels is too large"},
+                   {"window20k.exr", "20000x20000 pixels is too large"}},
+                  {"zero.tif", "huge.tif", "big.tif", "zero.png", "huge.png", "huge.dpx",
+                   "zero.dpx", "window.exr", "window20k.exr"});
+}
+
+// Writes a picture of n channels (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA) with OpenImageIO.
+void writeChannels(const std::string& path, int n, const std::vector<uint8_t>& grey,
+                   const std::vector<uint8_t>& alpha, int width, int height) {
+    std::vector<uint8_t> px;
+    for (size_t i = 0; i < grey.size(); ++i) {
+        if (n == 1) px.push_back(grey[i]);
+        if (n == 2) px.insert(px.end(), {grey[i], alpha[i]});
+        if (n == 3) px.insert(px.end(), {grey[i], grey[i], grey[i]});
+        if (n == 4) px.insert(px.end(), {grey[i], grey[i], grey[i], alpha[i]});
+    }
+    auto out = OIIO::ImageOutput::create(path);
+    OIIO::ImageSpec spec(width, height, n, OIIO::TypeDesc::UINT8);
+    spec.attribute("oiio:UnassociatedAlpha", 1);  // the samples as given, not divided by alpha
+    ASSERT_TRUE(out->open(path, spec));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT8, px.data()));
+    out->close();
+}
+
+// One- and two-channel files feed every role as the four-channel file of the same grey (and
+// alpha) would; three- and four-channel files are accepted in every role. One run renders all.
+TEST_F(BadInputFiles, EveryChannelCountWorksInEveryInputRole) {
+    const int w = 16, h = 9;
+    write("fg.png", plate(1, w, h));
+    std::vector<uint8_t> grey(w * h), alpha(w * h);
+    for (int i = 0; i < w * h; ++i)
+        grey[i] = static_cast<uint8_t>(i * 37), alpha[i] = static_cast<uint8_t>(255 - i * 11);
+    std::vector<std::string> inputs = {"fg.png"};
+    for (int n = 1; n <= 4; ++n) {
+        writeChannels(dir / ("c" + std::to_string(n) + ".png"), n, grey, alpha, w, h);
+        inputs.push_back("c" + std::to_string(n) + ".png");
+    }
+    // The four-channel equivalents of the one- and two-channel files.
+    writeChannels(dir / "as1.png", 4, grey, grey, w, h);
+    writeChannels(dir / "as2.png", 4, grey, alpha, w, h);
+    inputs.insert(inputs.end(), {"as1.png", "as2.png"});
+    const FolderSnapshot before(dir, inputs);
+
+    std::string script;
+    const char* roles[4] = {"fg", "bg", "hold", "garbage"};
+    for (int role = 0; role < 4; ++role) {
+        for (const std::string file : {"c1", "c2", "c3", "c4", "as1", "as2"}) {
+            std::string images[4] = {"FileIn(\"fg.png\")", "0", "0", "0"};
+            images[role] = "FileIn(\"" + file + ".png\")";
+            script += "FileOut(Zephra_1v4(" + images[0] + ", " + images[1] + ", " + images[2] +
+                      ", " + images[3] + ", \"unpremultiplied\"), \"" + roles[role] + "-" + file +
+                      ".png\");\n";
+        }
+    }
+    const RunResult r = runScript(script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* role : roles) {
+        SCOPED_TRACE(role);
+        for (const std::string file : {"c1", "c2", "c3", "c4"}) {
+            const ImageInfo info = readImageInfo(dir / (std::string(role) + "-" + file + ".png"));
+            EXPECT_EQ(info.width, w);
+            EXPECT_EQ(info.height, h);
+        }
+        const std::string prefix = dir / (std::string(role) + "-");
+        EXPECT_EQ(readText(prefix + "c1.png"), readText(prefix + "as1.png"));
+        EXPECT_EQ(readText(prefix + "c2.png"), readText(prefix + "as2.png"));
+    }
+    EXPECT_EQ(before.changedIn(dir), "");
+}
+
+// An input smaller or larger than the foreground counts only where it overlaps: the output has
+// the foreground's size, and is the same as with an input of the foreground's size that agrees
+// on the overlap (the rest being transparent and black).
+TEST_F(BadInputFiles, MismatchedSizesCountOnlyWhereThePicturesOverlap) {
+    const int w = 16, h = 9;
+    write("fg.png", plate(2, w, h));
+    // Mattes and plates: the same pattern in a small (8x4), full and large (24x12) size; the
+    // full-size one is the small one padded with zeros, the large one cropped gives the full.
+    std::vector<std::string> inputs = {"fg.png"};
+    const auto pattern = [](int x, int y) { return static_cast<uint8_t>((x * 29 + y * 53) & 255); };
+    struct Size {
+        const char* name;
+        int width, height;
+    };
+    for (const Size& s : {Size{"small", 8, 4}, Size{"padded", w, h}, Size{"large", 24, 12},
+                          Size{"cropped", w, h}}) {
+        std::vector<uint8_t> grey(s.width * s.height);
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x) {
+                const bool inSmall = x < 8 && y < 4;
+                const bool padded = std::string(s.name) == "padded";
+                grey[y * s.width + x] = padded && !inSmall ? 0 : pattern(x, y);
+            }
+        writeChannels(dir / (std::string(s.name) + ".png"), 4, grey, grey, s.width, s.height);
+        inputs.push_back(std::string(s.name) + ".png");
+    }
+    const FolderSnapshot before(dir, inputs);
+    std::string script;
+    const char* roles[3] = {"bg", "hold", "garbage"};
+    for (int role = 0; role < 3; ++role)
+        for (const char* file : {"small", "padded", "large", "cropped"}) {
+            std::string images[3] = {"0", "0", "0"};
+            images[role] = "FileIn(\"" + std::string(file) + ".png\")";
+            script += "FileOut(Zephra_1v4(FileIn(\"fg.png\"), " + images[0] + ", " + images[1] +
+                      ", " + images[2] + "), \"" + roles[role] + "-" + file + ".png\");\n";
+        }
+    const RunResult r = runScript(script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* role : roles) {
+        SCOPED_TRACE(role);
+        const std::string prefix = dir / (std::string(role) + "-");
+        const ImageInfo info = readImageInfo(prefix + "small.png");
+        EXPECT_EQ(info.width, w);
+        EXPECT_EQ(info.height, h);
+        EXPECT_EQ(readText(prefix + "small.png"), readText(prefix + "padded.png"));
+        EXPECT_EQ(readText(prefix + "large.png"), readText(prefix + "cropped.png"));
+    }
+    EXPECT_EQ(before.changedIn(dir), "");
+}
+
+}  // namespace
+}  // namespace pxhost::test
