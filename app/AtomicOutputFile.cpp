@@ -1,5 +1,6 @@
 #include "app/AtomicOutputFile.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,25 @@ extern "C" void removeTempFilesAndReraise(int sig) {
     std::signal(sig, SIG_DFL);
     raise(sig);
 }
+
+// Holds off the signals whose handler removes temporary files, while a temporary file and its
+// slot in the table change together: a signal between creating the file and recording it, or
+// between forgetting it and renaming or removing it, would leave the file behind.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+        pthread_sigmask(SIG_BLOCK, &set, &m_before);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t m_before;
+};
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -83,6 +103,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& finalPath) : m_finalPath(f
     std::string pattern = folderOf(finalPath) + "/." + baseOf(finalPath) + ".pxhost-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    const SignalsHeld held;
     const int fd = mkstemp(name.data());
     if (fd < 0)
         throw RenderError(finalPath + ": output folder " + folderOf(finalPath) +
@@ -93,6 +114,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& finalPath) : m_finalPath(f
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
+    const SignalsHeld held;
     if (m_slot >= 0) slot(m_slot).store(nullptr);
     if (!m_committed) unlink(m_tempPath.c_str());
 }
@@ -103,6 +125,7 @@ void AtomicOutputFile::commit() {
     // no partial file, and a sync per frame would cost more than keying it.
     if (chmod(m_tempPath.c_str(), newFileMode()) != 0)
         throw RenderError(m_finalPath + ": cannot finish writing: " + std::strerror(errno));
+    const SignalsHeld held;
     if (m_slot >= 0) {
         slot(m_slot).store(nullptr);
         m_slot = -1;

@@ -40,7 +40,13 @@ std::unique_ptr<ImageInput> openInput(const std::string& path) {
     // premultiplied on reading.
     ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
-    auto in = ImageInput::open(path, &config);
+    std::unique_ptr<ImageInput> in;
+    try {
+        in = ImageInput::open(path, &config);
+    } catch (const std::exception& e) {
+        // Some readers throw on an absurd header (a DPX claiming 100000x100000 pixels).
+        throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
+    }
     if (!in) throw RenderError(path + ": cannot read input: " + firstLine(OIIO::geterror()));
     return in;
 }
@@ -174,13 +180,25 @@ Raster readImage(const std::string& path) {
     }
     SampleStore fileSamples;
     const TypeDesc type = typeOfDepth(depth);
+    // The data window, read whole before it is placed, is held to the picture's limits too.
+    try {
+        Raster::checkSize(spec.width, spec.height);
+    } catch (const RenderError& e) {
+        throw RenderError(path + ": " + e.what());
+    }
     try {
         fileSamples.resize(static_cast<size_t>(spec.width) * spec.height * map.readCount *
                            type.size());
     } catch (const std::bad_alloc&) {
         throw RenderError(path + ": not enough memory to read the image");
     }
-    if (!in->read_image(0, 0, 0, map.readCount, type, fileSamples.data()))
+    bool read = false;
+    try {
+        read = in->read_image(0, 0, 0, map.readCount, type, fileSamples.data());
+    } catch (const std::exception& e) {
+        throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
+    }
+    if (!read)
         throw RenderError(path + ": cannot read input: " + firstLine(in->geterror(), kIncomplete));
     // The JPEG reader fills the rest of a file cut short (or of corrupt data) with grey and
     // reports success, leaving only a message behind: such a picture is not the file's.

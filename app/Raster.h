@@ -66,6 +66,8 @@ struct Raster {
     // uninitialised for a caller that writes every sample). Throws RenderError when the picture
     // is too large to allocate.
     void allocate(int w, int h, int bytesPerSample, int channelMask, bool zero = true);
+    // Throws RenderError when a picture of w x h pixels is empty or over the size limit.
+    static void checkSize(int w, int h);
 
     RasterView view() const {
         return {samples.data(), width, height, depth, channels, static_cast<size_t>(width) * 4};
