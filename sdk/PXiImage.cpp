@@ -138,18 +138,7 @@ float& PXiBPixel::operator[](int i) {
     }
 }
 
-float PXiBPixel::operator[](int i) const {
-    switch (i) {
-        case 0:
-            return a;
-        case 1:
-            return b;
-        case 2:
-            return g;
-        default:
-            return r;
-    }
-}
+float PXiBPixel::operator[](int i) const { return const_cast<PXiBPixel&>(*this)[i]; }
 
 void PXiBPixel::quantize(int depth) {
     for (int c = 0; c < 4; ++c) {
