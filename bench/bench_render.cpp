@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "api/zephra.h"
+#include "engine/ZephraRenderDispatch.h"
 
 namespace {
 
@@ -155,8 +156,12 @@ void BM_FloorTable(benchmark::State& state) {
 }
 
 // One render of the whole frame per iteration, keyed in place over a fresh copy of the shot.
+// The processor's preferred loops through the C interface, as a caller keys; any other
+// instruction set through the engine's own entry, for comparison.
 template <typename T>
-void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha) {
+void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha,
+               zephra::RenderIsa isa) {
+    const bool preferred = isa == zephra::preferredRenderIsa();
     const int max = sizeof(T) == 1 ? 255 : 65535;
     Frame<T> f(max);
     ZephraHandle h = makeEngine(max, view, mattes);
@@ -171,7 +176,10 @@ void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha) {
         state.PauseTiming();
         std::memcpy(f.fg.data(), f.fgShot.data(), f.fg.size() * sizeof(T));
         state.ResumeTiming();
-        if (zephra_render(h, sizeof(T), kWidth, kHeight, &tile) != 0) std::abort();
+        const int result = preferred
+                               ? zephra_render(h, sizeof(T), kWidth, kHeight, &tile)
+                               : zephra::renderWithIsa(*h, isa, sizeof(T), kWidth, kHeight, &tile);
+        if (result != 0) std::abort();
         benchmark::ClobberMemory();
     }
     report(state);
@@ -220,18 +228,25 @@ int main(int argc, char** argv) {
         {"unpremultiplied", 4, false, true},
         {"unpremultiplied+mattes", 4, true, true},
     };
-    for (int bytes : {1, 2}) {
-        for (const Case& c : cases) {
-            const std::string name =
-                std::string("render/") + c.name + "/" + (bytes == 1 ? "8" : "16");
-            if (bytes == 1)
-                benchmark::RegisterBenchmark(name.c_str(), [c](benchmark::State& st) {
-                    BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha);
-                })->Unit(benchmark::kMillisecond);
-            else
-                benchmark::RegisterBenchmark(name.c_str(), [c](benchmark::State& st) {
-                    BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha);
-                })->Unit(benchmark::kMillisecond);
+    // render/<case>/<depth> with the preferred loops; render/<case>/<depth>/<set> with each
+    // other instruction set this processor runs.
+    for (zephra::RenderIsa isa : zephra::availableRenderIsas()) {
+        const std::string suffix = isa == zephra::preferredRenderIsa()
+                                       ? std::string()
+                                       : std::string("/") + zephra::renderIsaName(isa);
+        for (int bytes : {1, 2}) {
+            for (const Case& c : cases) {
+                const std::string name =
+                    std::string("render/") + c.name + "/" + (bytes == 1 ? "8" : "16") + suffix;
+                if (bytes == 1)
+                    benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
+                        BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha, isa);
+                    })->Unit(benchmark::kMillisecond);
+                else
+                    benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
+                        BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha, isa);
+                    })->Unit(benchmark::kMillisecond);
+            }
         }
     }
     benchmark::Initialize(&argc, argv);
@@ -241,11 +256,14 @@ int main(int argc, char** argv) {
     std::map<std::string, double> floors;
     for (const auto& f : reporter.figures)
         if (f.first.rfind("floor/", 0) == 0) floors[f.first] = f.second;
-    std::printf("\n%-42s %10s %12s %12s\n", "render (1920x1080, single thread)", "Mpixel/s",
+    std::printf("\nloops: %s\n", zephra::renderIsaName(zephra::preferredRenderIsa()));
+    std::printf("%-42s %10s %12s %12s\n", "render (1920x1080, single thread)", "Mpixel/s",
                 "/ stream", "/ table");
     for (const auto& f : reporter.figures) {
         if (f.first.rfind("render/", 0) != 0) continue;
-        const std::string depth = f.first.substr(f.first.rfind('/') + 1);
+        // render/<case>/<depth>[/<set>]
+        const std::size_t depthAt = f.first.find('/', f.first.find('/') + 1) + 1;
+        const std::string depth = f.first.substr(depthAt, f.first.find('/', depthAt) - depthAt);
         const double stream =
             floors.count("floor/stream/" + depth) ? floors["floor/stream/" + depth] : 0;
         const double table =

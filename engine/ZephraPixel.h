@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/ZephraRenderDivide.h"
+#include "engine/ZephraRenderIsa.h"
 #include "engine/ZephraRenderSetup.h"
 
 // The per-pixel arithmetic of the renderer: the keyed pixel (matte and corrected,
@@ -15,6 +16,7 @@
 // infinity); divisions truncate toward zero.
 
 namespace zephra {
+namespace ZEPHRA_RENDER_ISA {
 
 constexpr int kOne = 4096;         // 1.0 with 12 fraction bits
 constexpr int kHalf = 2048;        // rounding term of a rounded Q12 product
@@ -284,4 +286,5 @@ inline void putColour(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t at
 // Over: O = K + (V - K) * M, rounded.
 inline int blend(int v, int k, int m) { return k + shiftDown12((v - k) * m + kHalf); }
 
+}  // namespace ZEPHRA_RENDER_ISA
 }  // namespace zephra

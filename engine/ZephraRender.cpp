@@ -2,16 +2,19 @@
 
 #include "engine/VRFZephraTable.h"
 #include "engine/ZephraRenderDispatch.h"
+#include "engine/ZephraRenderDivide.h"
 #include "engine/ZephraRenderSetup.h"
 
 // The tile renderer's entry: checks the tile against the engine's switches, gathers the
-// tables and constants once, and runs the one loop compiled for this call's combination.
+// tables and constants once, and runs the one loop compiled for this call's combination,
+// in the processor's best instruction set.
 
 namespace {
 
 using zephra::KeyTables;
 using zephra::LoopChoice;
 using zephra::Plane;
+using zephra::RenderIsa;
 using zephra::TileSetup;
 
 bool hasColour(const TileImage& image) { return image.r && image.g && image.b; }
@@ -52,23 +55,28 @@ void copyMatrix(const int (&from)[3][3], int (&to)[3][3]) {
 }  // namespace
 
 int VRFZephraTable::render(int bytes, int width, int height, const Ztile* tile) const {
-    if (staleAll) return 0;
+    return zephra::renderWithIsa(*this, zephra::preferredRenderIsa(), bytes, width, height, tile);
+}
+
+int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int width, int height,
+                          const Ztile* tile) {
+    if (e.staleAll) return 0;
     // A missing record cannot describe an output: refused like an incomplete dst.
     if (!tile) return 1;
 
     const bool dstPresent = hasColour(tile->dst) && tile->dst.a;
     const bool bgPresent = hasColour(tile->bg);
     const bool fgPresent = hasColour(tile->fg);
-    const bool refOn = useRefOn && hasColour(tile->ref);
-    const bool holdOn = useHoldOn && tile->hold.a;
-    const bool garbageOn = useGarbageOn && tile->garbage.a;
+    const bool refOn = e.useRefOn && hasColour(tile->ref);
+    const bool holdOn = e.useHoldOn && tile->hold.a;
+    const bool garbageOn = e.useGarbageOn && tile->garbage.a;
 
     if (!dstPresent) return 1;
-    if (view == zephra::kViewComposite ? !bgPresent : !(bgPresent || fgPresent)) return 1;
-    if (useRefOn && !refOn) return 1;
+    if (e.view == zephra::kViewComposite ? !bgPresent : !(bgPresent || fgPresent)) return 1;
+    if (e.useRefOn && !refOn) return 1;
     // In the composite view the output alpha is built from the background alpha: without it
     // the composite writes colour only.
-    const bool alphaOut = !(view == zephra::kViewComposite && !tile->bg.a);
+    const bool alphaOut = !(e.view == zephra::kViewComposite && !tile->bg.a);
     if (bytes != 1 && bytes != 2) return 1;
 
     const LoopChoice choice{refOn, holdOn, garbageOn, alphaOut};
@@ -78,53 +86,65 @@ int VRFZephraTable::render(int bytes, int width, int height, const Ztile* tile) 
     // than followed.
     bool tablesPresent = true;
     for (int c = 0; c < 3; ++c) {
-        if (bgPresent && !bgLut[c]) tablesPresent = false;
-        if (fgPresent && (!fgLut[c] || !fgScreenLut[c])) tablesPresent = false;
-        if (fgPresent && refOn && (!refLut[c] || !refScreenLut[c])) tablesPresent = false;
+        if (bgPresent && !e.bgLut[c]) tablesPresent = false;
+        if (fgPresent && (!e.fgLut[c] || !e.fgScreenLut[c])) tablesPresent = false;
+        if (fgPresent && refOn && (!e.refLut[c] || !e.refScreenLut[c])) tablesPresent = false;
     }
-    if (fgPresent && holdOn && !holdLut) tablesPresent = false;
-    if (fgPresent && garbageOn && !garbageLut) tablesPresent = false;
+    if (fgPresent && holdOn && !e.holdLut) tablesPresent = false;
+    if (fgPresent && garbageOn && !e.garbageLut) tablesPresent = false;
     if (!tablesPresent) return 1;
 
     if (width <= 0 || height <= 0) return 0;
 
     KeyTables t{};
     for (int c = 0; c < 3; ++c) {
-        t.fgLut[c] = fgLut[c];
-        t.fgScreenLut[c] = fgScreenLut[c];
-        t.refLut[c] = refLut[c];
-        t.refScreenLut[c] = refScreenLut[c];
-        t.refFallbackInt[c] = refFallbackInt[c];
-        t.screenInt[c] = screenInt[c];
-        t.replaceInt[c] = replaceInt[c];
-        t.bgLut[c] = bgLut[c];
-        t.backgroundInt[c] = backgroundInt[c];
+        t.fgLut[c] = e.fgLut[c];
+        t.fgScreenLut[c] = e.fgScreenLut[c];
+        t.refLut[c] = e.refLut[c];
+        t.refScreenLut[c] = e.refScreenLut[c];
+        t.refFallbackInt[c] = e.refFallbackInt[c];
+        t.screenInt[c] = e.screenInt[c];
+        t.replaceInt[c] = e.replaceInt[c];
+        t.bgLut[c] = e.bgLut[c];
+        t.backgroundInt[c] = e.backgroundInt[c];
     }
-    t.fgCorrectLut = fgCorrectLut;
-    t.outLut = outLut;
-    t.screenLut = screenLut;
-    t.refFallbackSum = refFallbackSum;
-    t.holdLut = holdLut;
-    t.garbageLut = garbageLut;
-    t.matteLut = matteLut;
-    t.view = view;
+    t.fgCorrectLut = e.fgCorrectLut;
+    t.outLut = e.outLut;
+    t.screenLut = e.screenLut;
+    t.refFallbackSum = e.refFallbackSum;
+    t.holdLut = e.holdLut;
+    t.garbageLut = e.garbageLut;
+    t.matteLut = e.matteLut;
+    t.view = e.view;
     // A set whose saturation is exactly 1.0 has its matrix off.
-    t.matrix0 = saturation[0] != 1.0f;
-    t.matrix1 = saturation[1] != 1.0f;
-    if (t.matrix0) copyMatrix(satMatrix[0], t.mat0);
-    if (t.matrix1) copyMatrix(satMatrix[1], t.mat1);
-    t.dstMax = dstMax;
+    t.matrix0 = e.saturation[0] != 1.0f;
+    t.matrix1 = e.saturation[1] != 1.0f;
+    if (t.matrix0) copyMatrix(e.satMatrix[0], t.mat0);
+    if (t.matrix1) copyMatrix(e.satMatrix[1], t.mat1);
+    t.dstMax = e.dstMax;
     // Background samples never exceed bgMax, so with a maximum below 1 only the sample 0
     // can occur, which divides nothing; 1 keeps the divisor defined.
-    t.bgMax = bgMax < 1 ? 1 : bgMax;
-    t.bgAlphaDiv = zephra::ExactDivider(std::uint32_t(t.bgMax));
+    t.bgMax = e.bgMax < 1 ? 1 : e.bgMax;
+    t.bgAlphaDiv = zephra::exactDivider(std::uint32_t(t.bgMax));
 
+    // The caller names one of availableRenderIsas(); anything else gets the portable loops,
+    // which every processor runs.
+    const bool avx2 = isa == RenderIsa::avx2 && preferredRenderIsa() == RenderIsa::avx2;
     if (bytes == 1) {
-        zephra::renderTile8(t, tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice), choice,
-                            width, height);
+        const TileSetup<std::uint8_t> setup =
+            tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice);
+#if ZEPHRA_HAVE_AVX2_LOOPS
+        if (avx2) return avx2::renderTile8(t, setup, choice, width, height), 0;
+#endif
+        portable::renderTile8(t, setup, choice, width, height);
     } else {
-        zephra::renderTile16(t, tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice), choice,
-                             width, height);
+        const TileSetup<std::uint16_t> setup =
+            tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice);
+#if ZEPHRA_HAVE_AVX2_LOOPS
+        if (avx2) return avx2::renderTile16(t, setup, choice, width, height), 0;
+#endif
+        portable::renderTile16(t, setup, choice, width, height);
     }
+    static_cast<void>(avx2);
     return 0;
 }

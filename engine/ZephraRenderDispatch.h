@@ -1,34 +1,62 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <utility>
+#include <vector>
 
 #include "engine/ZephraRenderSetup.h"
+#include "engine/Ztile.h"
+
+class VRFZephraTable;
 
 // Picks the pixel loop for one call. The four per-call choices form the loop index
 // ref * 8 + hold * 4 + garbage * 2 + alpha output; with the two sample types that makes 32
 // loops, each compiled from the one body in ZephraRenderLoop.h.
+//
+// The loops are compiled once for every instruction set the renderer knows: the portable
+// set every x86 processor of the plug-in's platforms runs (SSE2), and AVX2, whose eight-lane
+// integer arithmetic keys the arithmetic passes of a chunk twice as fast. Every set gives
+// the same samples bit for bit; the processor decides at run time which one renders.
 
 namespace zephra {
+
+enum class RenderIsa { portable, avx2 };
+
+// The instruction sets this build has loops for and this processor can run, portable first.
+std::vector<RenderIsa> availableRenderIsas();
+
+// The fastest of them: what VRFZephraTable::render uses.
+RenderIsa preferredRenderIsa();
+
+const char* renderIsaName(RenderIsa isa);
+
+// VRFZephraTable::render with the loops of the given instruction set, which must be one of
+// availableRenderIsas(). Tests and benchmarks use it to check and time every set.
+int renderWithIsa(const VRFZephraTable& engine, RenderIsa isa, int bytes, int width, int height,
+                  const Ztile* tile);
 
 struct LoopChoice {
     bool ref;
     bool hold;
     bool garbage;
     bool alphaOut;
-    constexpr unsigned index() const {
-        return (ref ? 8u : 0u) | (hold ? 4u : 0u) | (garbage ? 2u : 0u) | (alphaOut ? 1u : 0u);
-    }
 };
 
 template <typename T>
 using LoopFunction = void (*)(const KeyTables&, const TileSetup<T>&, int, int);
 
-// Defined next to the explicit compilation of each sample type's 16 loops.
+// Defined next to the explicit compilation of each sample type's 16 loops, once per
+// instruction set.
+namespace portable {
 void renderTile8(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
                  int width, int height);
 void renderTile16(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
                   int width, int height);
+}  // namespace portable
+namespace avx2 {
+void renderTile8(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
+                 int width, int height);
+void renderTile16(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
+                  int width, int height);
+}  // namespace avx2
 
 }  // namespace zephra

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "engine/ZephraRenderIsa.h"
+#include "engine/ZephraRenderSetup.h"
+
 // Exact integer division by multiply-and-shift for the renderer's per-pixel divisions.
 //
 // All of them share one argument. Write C * 2^s = q * d - e with m = ceil(C * 2^s / d),
@@ -34,41 +37,39 @@ struct UnpremultiplyTable {
     static constexpr std::uint64_t multiplier(std::uint64_t c, std::uint64_t d) {
         return ((c << shift) + d - 1) / d;
     }
-    std::uint32_t quotient(std::uint32_t f, int entry) const {
-        return std::uint32_t((std::uint64_t(f) * m[entry]) >> shift);
-    }
 };
 inline constexpr UnpremultiplyTable kUnpremultiply{};
+
+// floor(n / d) for one divisor d >= 1 fixed per call and any n < 2^28, as (n * m) >> s with
+// s = 28 + ceil(log2 d): e < d <= 2^(s - 28) and n < 2^28 give n * e < 2^s. The multiplier
+// m <= 2^29 fits 32 bits, so the product is one 32 x 32 -> 64-bit multiply, which vector
+// units do several lanes at a time. Used for the background alpha: the numerator
+// (4096 - M) * sample is below 4096 * 65536 = 2^28 for any 8- or 16-bit sample.
+constexpr int kDividendBits = 28;
+
+constexpr DivisorMultiplier exactDivider(std::uint32_t d) {
+    int log2d = 0;
+    while (log2d < 32 && (std::uint64_t(1) << log2d) < d) ++log2d;
+    const int shift = kDividendBits + log2d;
+    const std::uint64_t scaled = std::uint64_t(1) << shift;
+    return DivisorMultiplier{std::uint32_t((scaled + d - 1) / d), shift};
+}
+
+}  // namespace zephra
+
+// The divisions as the pixel loops use them, compiled with each instruction set's loops.
+namespace zephra {
+namespace ZEPHRA_RENDER_ISA {
 
 // floor(n / 16383) for n in 0 .. 16383 * 4096 with shifts and adds only:
 // n / (2^14 - 1) = (n + n / 2^14 + ...) / 2^14, and for this range the first correction
 // term plus 1 is always enough (the tests check every n).
 constexpr int divideBy16383(int n) { return (n + (n >> 14) + 1) >> 14; }
 
-// floor(n / d) for one divisor d >= 1 fixed per call and any n < 2^28, as (n * m) >> s with
-// s = 28 + ceil(log2 d): e < d <= 2^(s - 28) and n < 2^28 give n * e < 2^s. The multiplier
-// m < 2^29 + 1, so n * m stays below 2^57. Used for the background alpha: the numerator
-// (4096 - M) * sample is below 4096 * 65536 = 2^28 for any 8- or 16-bit sample.
-class ExactDivider {
-public:
-    static constexpr int numeratorBits = 28;
+// floor(n / d) for n < 2^28 and the divisor of `div`.
+constexpr std::uint32_t divideExactly(DivisorMultiplier div, std::uint32_t n) {
+    return std::uint32_t((std::uint64_t(n) * div.multiplier) >> div.shift);
+}
 
-    explicit constexpr ExactDivider(std::uint32_t d) : m_(0), s_(numeratorBits) {
-        int log2d = 0;
-        while (log2d < 32 && (std::uint64_t(1) << log2d) < d) ++log2d;
-        s_ = numeratorBits + log2d;
-        const std::uint64_t scaled = std::uint64_t(1) << s_;
-        m_ = (scaled + d - 1) / d;
-    }
-    constexpr std::uint32_t divide(std::uint32_t n) const {
-        return std::uint32_t((std::uint64_t(n) * m_) >> s_);
-    }
-    constexpr std::uint64_t multiplier() const { return m_; }
-    constexpr int shift() const { return s_; }
-
-private:
-    std::uint64_t m_;
-    int s_;
-};
-
+}  // namespace ZEPHRA_RENDER_ISA
 }  // namespace zephra

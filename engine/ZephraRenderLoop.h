@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "engine/ZephraPixel.h"
+#include "engine/ZephraRenderIsa.h"
 #include "engine/ZephraRenderOutput.h"
 #include "engine/ZephraRenderSetup.h"
 
@@ -13,6 +14,7 @@
 // runs over the buffer, and the writer of the call's view writes the chunk.
 
 namespace zephra {
+namespace ZEPHRA_RENDER_ISA {
 
 // The keyed rows of a tile with a foreground. Step > 0: every image that takes part has
 // that pixel step (see pixelStepOf).
@@ -105,4 +107,5 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
         keyRows<T, Ref, Hold, Garbage, AlphaOut, 0>(t, tile, width, height);
 }
 
+}  // namespace ZEPHRA_RENDER_ISA
 }  // namespace zephra

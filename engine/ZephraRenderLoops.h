@@ -5,11 +5,13 @@
 #include <utility>
 
 #include "engine/ZephraRenderDispatch.h"
+#include "engine/ZephraRenderIsa.h"
 #include "engine/ZephraRenderLoop.h"
 
 namespace zephra {
+namespace ZEPHRA_RENDER_ISA {
 
-// The 16 loops of one sample type, indexed by LoopChoice::index().
+// The 16 loops of one sample type, indexed by ref * 8 + hold * 4 + garbage * 2 + alpha.
 template <typename T, std::size_t... I>
 constexpr std::array<LoopFunction<T>, sizeof...(I)> makeLoopTable(std::index_sequence<I...>) {
     return {{&renderLoop<T, (I & 8u) != 0, (I & 4u) != 0, (I & 2u) != 0, (I & 1u) != 0>...}};
@@ -20,7 +22,10 @@ void renderTileOf(const KeyTables& tables, const TileSetup<T>& tile, LoopChoice 
                   int height) {
     static constexpr std::array<LoopFunction<T>, 16> loops =
         makeLoopTable<T>(std::make_index_sequence<16>{});
-    loops[choice.index()](tables, tile, width, height);
+    const unsigned index = (choice.ref ? 8u : 0u) | (choice.hold ? 4u : 0u) |
+                           (choice.garbage ? 2u : 0u) | (choice.alphaOut ? 1u : 0u);
+    loops[index](tables, tile, width, height);
 }
 
+}  // namespace ZEPHRA_RENDER_ISA
 }  // namespace zephra

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/ZephraPixel.h"
+#include "engine/ZephraRenderIsa.h"
 #include "engine/ZephraRenderSetup.h"
 
 // The output stage of the keyed pixels, one chunk of a row at a time: what each view writes
@@ -13,6 +14,7 @@
 // would give it.
 
 namespace zephra {
+namespace ZEPHRA_RENDER_ISA {
 
 enum class OutputView { matte, status, composite, flat, passThrough };
 
@@ -123,8 +125,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         // it).
         int o[3][kChunk];
         int alpha[kChunk];
-        const std::uint64_t divMultiplier = t.bgAlphaDiv.multiplier();
-        const int divShift = t.bgAlphaDiv.shift();
+        const DivisorMultiplier bgMaxDivisor = t.bgAlphaDiv;
         for (int i = 0; i < n; ++i) {
             const int m = k.m[i];
             o[0][i] = blend(k.v[0][i], back[0][i], m);
@@ -132,8 +133,8 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
             o[2][i] = blend(k.v[2][i], back[2][i], m);
             if constexpr (AlphaOut) {
                 // m + (4096 - m) * ba / bgMax; a sample of 0 adds nothing either way.
-                const std::uint32_t over = std::uint32_t(
-                    (std::uint64_t(unsigned(kOne - m) * backAlpha[i]) * divMultiplier) >> divShift);
+                const std::uint32_t over =
+                    divideExactly(bgMaxDivisor, unsigned(kOne - m) * backAlpha[i]);
                 alpha[i] = m + int(over);
             }
         }
@@ -164,4 +165,5 @@ ChunkWriter<T> chunkWriterFor(int view) {
     return &writeChunk<T, AlphaOut, OutputView::passThrough, Step>;
 }
 
+}  // namespace ZEPHRA_RENDER_ISA
 }  // namespace zephra

@@ -3,14 +3,19 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/ZephraRenderDivide.h"
-
 // Everything the pixel loops read, gathered once per render call: the engine's table
 // pointers and per-channel constants, the in-use colour matrices, and the tile's channel
 // pointers and steps. The loops copy the whole record into a local before the first pixel,
 // so nothing of it is re-read from the engine or the tile record while pixels are written.
 
 namespace zephra {
+
+// An exact division by one divisor fixed for a whole call, as a multiply and a shift: see
+// exactDivider in ZephraRenderDivide.h.
+struct DivisorMultiplier {
+    std::uint32_t multiplier = 1;
+    int shift = 0;
+};
 
 // View ids the output stage tells apart; every other id passes the foreground through.
 enum ViewId : int { kViewComposite = 0, kViewFlat = 1, kViewMatte = 2, kViewStatus = 5 };
@@ -40,8 +45,8 @@ struct KeyTables {
     int backgroundInt[3];
     const std::uint16_t (*outLut)[16384];  // the engine's three channels, one base
     int dstMax;
-    int bgMax;                   // at least 1 (see render)
-    ExactDivider bgAlphaDiv{1};  // divides by bgMax
+    int bgMax;                     // at least 1 (see render)
+    DivisorMultiplier bgAlphaDiv;  // divides by bgMax
 };
 
 // One image of the tile, typed. Absent images and channels stay null and are never read.

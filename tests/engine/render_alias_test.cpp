@@ -14,7 +14,7 @@ using namespace render_test;
 enum class Shared { Foreground, Background };
 
 template <typename T>
-void checkAliasing(Rng& rng, VRFZephraTable& e, int bytes, Shared shared) {
+void checkAliasing(Rng& rng, VRFZephraTable& e, zephra::RenderIsa isa, int bytes, Shared shared) {
     // Some rows span several of the renderer's chunks: the in-place result must not depend
     // on how far the keying runs ahead of the writes.
     const int width = chance(rng, 25) ? uniform(rng, 60, 150) : uniform(rng, 1, 10);
@@ -43,17 +43,20 @@ void checkAliasing(Rng& rng, VRFZephraTable& e, int bytes, Shared shared) {
     Image<T> fgSeparate = fg, bgSeparate = bg;
     Image<T> dstSeparate = shared == Shared::Foreground ? fg : bg;
     Ztile separate = tileFor(fgSeparate, bgSeparate, dstSeparate);
-    ASSERT_EQ(e.render(bytes, width, height, &separate), 0);
+    ASSERT_EQ(zephra::renderWithIsa(e, isa, bytes, width, height, &separate), 0);
 
     Image<T> fgShared = fg, bgShared = bg;
     Image<T>& target = shared == Shared::Foreground ? fgShared : bgShared;
     Ztile inPlace = tileFor(fgShared, bgShared, target);
-    ASSERT_EQ(e.render(bytes, width, height, &inPlace), 0);
+    ASSERT_EQ(zephra::renderWithIsa(e, isa, bytes, width, height, &inPlace), 0);
     EXPECT_EQ(target.store, dstSeparate.store)
         << "view " << e.view << (shared == Shared::Foreground ? ", over fg" : ", over bg");
 }
 
-TEST(RenderAliasing, InPlaceOverForegroundOrBackgroundEqualsSeparateBuffers) {
+class RenderAliasing : public testing::TestWithParam<zephra::RenderIsa> {};
+
+TEST_P(RenderAliasing, InPlaceOverForegroundOrBackgroundEqualsSeparateBuffers) {
+    const zephra::RenderIsa isa = GetParam();
     Rng rng(99);
     for (int bytes : {1, 2}) {
         for (bool useRef : {false, true}) {
@@ -67,9 +70,9 @@ TEST(RenderAliasing, InPlaceOverForegroundOrBackgroundEqualsSeparateBuffers) {
                     e->useGarbageOn = chance(rng, 50);
                     for (Shared shared : {Shared::Foreground, Shared::Background}) {
                         if (bytes == 1)
-                            checkAliasing<std::uint8_t>(rng, *e, bytes, shared);
+                            checkAliasing<std::uint8_t>(rng, *e, isa, bytes, shared);
                         else
-                            checkAliasing<std::uint16_t>(rng, *e, bytes, shared);
+                            checkAliasing<std::uint16_t>(rng, *e, isa, bytes, shared);
                         if (HasFatalFailure()) return;
                     }
                 }
@@ -77,5 +80,8 @@ TEST(RenderAliasing, InPlaceOverForegroundOrBackgroundEqualsSeparateBuffers) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryInstructionSet, RenderAliasing,
+                         testing::ValuesIn(zephra::availableRenderIsas()), isaTestName);
 
 }  // namespace

@@ -25,8 +25,8 @@ struct Coverage {
 };
 
 template <typename T>
-void checkRandomTile(Rng& rng, VRFZephraTable& e, int bytes, int holdMode, int garbageMode,
-                     bool bgAlpha, Coverage& coverage, const char* what) {
+void checkRandomTile(Rng& rng, VRFZephraTable& e, zephra::RenderIsa isa, int bytes, int holdMode,
+                     int garbageMode, bool bgAlpha, Coverage& coverage, const char* what) {
     // Mostly narrow tiles; some rows long enough to span several of the renderer's chunks
     // and end in a partial one.
     const int width =
@@ -67,7 +67,7 @@ void checkRandomTile(Rng& rng, VRFZephraTable& e, int bytes, int holdMode, int g
 
     Image<T> expected = dst;
     const int expectedResult = referenceRender<T>(e, bytes, width, height, tile, expected);
-    const int result = e.render(bytes, width, height, &tile);
+    const int result = zephra::renderWithIsa(e, isa, bytes, width, height, &tile);
     ASSERT_EQ(result, expectedResult) << what;
     ASSERT_EQ(result, 0) << what;
     for (std::size_t i = 0; i < expected.store.size(); ++i)
@@ -106,8 +106,11 @@ bool inSweep(int view, int holdMode, int garbageMode, bool bgAlpha, Rng& rng) {
 
 // One engine per sample width x colour space x reference switch, with its own tables and
 // with random ones; on each, every view x hold-out state x garbage state x background
-// alpha.
-TEST(RenderCrossCheck, LoopsMatchReferencePixelOnRandomTiles) {
+// alpha. Once per instruction set.
+class RenderCrossCheck : public testing::TestWithParam<zephra::RenderIsa> {};
+
+TEST_P(RenderCrossCheck, LoopsMatchReferencePixelOnRandomTiles) {
+    const zephra::RenderIsa isa = GetParam();
     Rng rng(20240611);
     Coverage coverage;
     for (int bytes : {1, 2}) {
@@ -136,13 +139,13 @@ TEST(RenderCrossCheck, LoopsMatchReferencePixelOnRandomTiles) {
                                     if (!inSweep(view, holdMode, garbageMode, bgAlpha, rng))
                                         continue;
                                     if (bytes == 1)
-                                        checkRandomTile<std::uint8_t>(rng, *e, bytes, holdMode,
+                                        checkRandomTile<std::uint8_t>(rng, *e, isa, bytes, holdMode,
                                                                       garbageMode, bgAlpha,
                                                                       coverage, what);
                                     else
-                                        checkRandomTile<std::uint16_t>(rng, *e, bytes, holdMode,
-                                                                       garbageMode, bgAlpha,
-                                                                       coverage, what);
+                                        checkRandomTile<std::uint16_t>(rng, *e, isa, bytes,
+                                                                       holdMode, garbageMode,
+                                                                       bgAlpha, coverage, what);
                                     if (HasFatalFailure()) return;
                                 }
                     }
@@ -154,5 +157,8 @@ TEST(RenderCrossCheck, LoopsMatchReferencePixelOnRandomTiles) {
     EXPECT_GE(coverage.views.size(), 7u);
     EXPECT_GT(coverage.backgroundOnly, kFullSweep ? 50 : 20);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryInstructionSet, RenderCrossCheck,
+                         testing::ValuesIn(zephra::availableRenderIsas()), isaTestName);
 
 }  // namespace

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/VRFZephraTable.h"
+#include "engine/ZephraRenderDispatch.h"
 #include "engine/Ztile.h"
 #include "render_reference.h"
 
@@ -108,6 +112,11 @@ void randomTables(Rng& rng, VRFZephraTable& e);
 // A fresh engine with the given maxima, switches and colour space, tables built.
 std::unique_ptr<VRFZephraTable> makeEngine(Rng& rng, int sampleMax, int dstMax, int colourspace,
                                            bool useRef, bool useHold, bool useGarbage);
+
+// Renderer tests run once per instruction set the processor runs, named after it.
+inline std::string isaTestName(const testing::TestParamInfo<zephra::RenderIsa>& info) {
+    return zephra::renderIsaName(info.param);
+}
 
 inline bool hasColour(const TileImage& im) { return im.r && im.g && im.b; }
 

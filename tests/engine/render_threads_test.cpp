@@ -24,7 +24,7 @@ TileImage bandOf(TileImage whole, int y0) {
 }
 
 template <typename T>
-void checkBands(int bytes, int view) {
+void checkBands(zephra::RenderIsa isa, int bytes, int view) {
     Rng rng(4242 + view);
     const int max = bytes == 1 ? 255 : 65535;
     auto e = makeEngine(rng, max, max, 2, false, true, true);
@@ -43,7 +43,7 @@ void checkBands(int bytes, int view) {
     // One thread, in place over a copy of the foreground.
     Image<T> single = fg;
     whole.fg = whole.dst = single.view();
-    ASSERT_EQ(e->render(bytes, width, height, &whole), 0);
+    ASSERT_EQ(zephra::renderWithIsa(*e, isa, bytes, width, height, &whole), 0);
 
     // Bands of unequal heights on several threads, in place over another copy.
     Image<T> banded = fg;
@@ -56,7 +56,7 @@ void checkBands(int bytes, int view) {
             Ztile t = whole;
             for (TileImage* im : {&t.dst, &t.fg, &t.bg, &t.hold, &t.garbage})
                 *im = bandOf<T>(*im, cuts[i]);
-            results[i] = e->render(bytes, width, cuts[i + 1] - cuts[i], &t);
+            results[i] = zephra::renderWithIsa(*e, isa, bytes, width, cuts[i + 1] - cuts[i], &t);
         });
     }
     for (std::thread& t : pool) t.join();
@@ -64,11 +64,16 @@ void checkBands(int bytes, int view) {
     EXPECT_EQ(banded.store, single.store) << "view " << view << ", " << bytes << " bytes";
 }
 
-TEST(RenderThreads, DisjointBandsOnSeveralThreadsEqualOneThread) {
+class RenderThreads : public testing::TestWithParam<zephra::RenderIsa> {};
+
+TEST_P(RenderThreads, DisjointBandsOnSeveralThreadsEqualOneThread) {
     for (int view : {0, 2, 4, 5}) {
-        checkBands<std::uint8_t>(1, view);
-        checkBands<std::uint16_t>(2, view);
+        checkBands<std::uint8_t>(GetParam(), 1, view);
+        checkBands<std::uint16_t>(GetParam(), 2, view);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryInstructionSet, RenderThreads,
+                         testing::ValuesIn(zephra::availableRenderIsas()), isaTestName);
 
 }  // namespace
