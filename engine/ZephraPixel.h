@@ -59,18 +59,40 @@ inline void applyMatrix(const int (&mat)[3][3], int (&colour)[3][kChunk], int n)
     }
 }
 
-// A Q12 fraction scaled to output units, rounded: (dstMax * M + 2048) >> 12. The product is
-// formed in 64 bits so that no dstMax can overflow it.
-inline std::int64_t scaleToOutput(int dstMax, int m) {
-    return shiftDown12(std::int64_t(dstMax) * m + kHalf);
+// A Q12 fraction scaled to output units, rounded: (dstMax * M + 2048) >> 12, as far as an
+// output sample keeps it. A sample keeps the low 8 or 16 bits of the result, which are bits
+// 12 to 27 of dstMax * M + 2048; arithmetic in 32 bits that wraps gets those bits exactly
+// right for every dstMax and M, as the exact product in 64 bits would. In 32 bits the vector
+// units do eight of them at a time.
+constexpr std::uint32_t scaleToOutput(int dstMax, int m) {
+    return (std::uint32_t(dstMax) * std::uint32_t(m) + std::uint32_t(kHalf)) >> 12;
 }
 
-// The pixel step of an image: the loops compiled for the common layout where every image
-// takes part with the same step (Step > 0) use it as a constant, so that one scaled index
-// reaches the same pixel in every channel; Step 0 takes the image's own step.
+// The host's layout: every image that takes part is interleaved A, B, G, R pixels of four
+// samples. The loops compiled for it (Step == kHostStep) know the step, so that one scaled
+// index reaches the same pixel in every image, and the order, so that one pointer reaches
+// all four samples of a pixel; Step 0 takes each image's own step and channel pointers.
+constexpr int kHostStep = 4;
+
 template <int Step, typename P>
 constexpr std::ptrdiff_t pixelStepOf(const P& plane) {
     return Step > 0 ? std::ptrdiff_t(Step) : plane.pixelStep;
+}
+
+// An image's channels as the loops address them: in the host layout green, red and alpha
+// are blue's pointer plus a constant. Alpha is asked for only where the loop reads or writes
+// it, which is where the layout check has made sure it sits there.
+template <int Step, typename P>
+constexpr auto redOf(const P& plane) {
+    return Step == kHostStep ? plane.b + 2 : plane.r;
+}
+template <int Step, typename P>
+constexpr auto greenOf(const P& plane) {
+    return Step == kHostStep ? plane.b + 1 : plane.g;
+}
+template <int Step, typename P>
+constexpr auto alphaOf(const P& plane) {
+    return Step == kHostStep ? plane.b - 1 : plane.a;
 }
 
 // Where the keying pass reads one chunk: the images that take part and the offset of the
@@ -93,8 +115,11 @@ struct ChunkInputs {
 // the chunk's colour is left unwritten and the unpremultiply and correction are skipped.
 template <typename T, bool Ref, bool Hold, bool Garbage, bool Colour, int Step>
 inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& out, int n) {
-    int f0[kChunk], f1[kChunk], f2[kChunk];  // colour, internal units
-    int s[kChunk];                           // screen amount
+    int f[4][kChunk];  // rows 0 to 2 the colour, internal units; row 3 the screen amount
+    int(&f0)[kChunk] = f[0];
+    int(&f1)[kChunk] = f[1];
+    int(&f2)[kChunk] = f[2];
+    int(&s)[kChunk] = f[3];
     int k0[kChunk], k1[kChunk], k2[kChunk];  // screen colour to remove (reference only)
     int h[kChunk];                           // hold-out strength, 0 where the sample is 0
     int g[kChunk];                           // garbage keep factor, 4096 where the sample is 0
@@ -103,8 +128,8 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
 
     // Pass 1: lookups.
     {
-        const T* const fr = in.fg.r;
-        const T* const fgr = in.fg.g;
+        const T* const fr = redOf<Step>(in.fg);
+        const T* const fgr = greenOf<Step>(in.fg);
         const T* const fb = in.fg.b;
         const std::ptrdiff_t step = pixelStepOf<Step>(in.fg);
         const std::int16_t* const lut0 = t.fgLut[0];
@@ -114,19 +139,25 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const std::int16_t* const scr1 = t.fgScreenLut[1];
         const std::int16_t* const scr2 = t.fgScreenLut[2];
         const std::int16_t* const screenLut = t.screenLut;
+        // The colour and the screen amount are written through one pointer at fixed
+        // distances, so that the four outputs take one register, not four.
+        int* const fs = f[0];
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
             const std::ptrdiff_t at = in.fgAt + i * step;
             const unsigned c0 = fr[at], c1 = fgr[at], c2 = fb[at];
             // 1. colour in internal units; 2. screen projection
-            f0[i] = lut0[c0];
-            f1[i] = lut1[c1];
-            f2[i] = lut2[c2];
+            fs[i] = lut0[c0];
+            fs[kChunk + i] = lut1[c1];
+            fs[2 * kChunk + i] = lut2[c2];
             const int p = scr0[c0] + scr1[c1] + scr2[c2];
             // 3. screen amount S and the screen colour K to remove
             if constexpr (Ref) {
                 const std::ptrdiff_t refAt = in.refAt + i * pixelStepOf<Step>(in.ref);
-                const unsigned r0 = in.ref.r[refAt], r1 = in.ref.g[refAt], r2 = in.ref.b[refAt];
+                const unsigned r0 = redOf<Step>(in.ref)[refAt];
+                const unsigned r1 = greenOf<Step>(in.ref)[refAt];
+                const unsigned r2 = in.ref.b[refAt];
                 int q = t.refScreenLut[0][r0] + t.refScreenLut[1][r1] + t.refScreenLut[2][r2];
                 if (q <= 0) {
                     // A reference pixel without a positive projection says nothing about
@@ -141,14 +172,15 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
                     k2[i] = t.refLut[2][r2];
                 }
                 if (p <= 0) {
-                    s[i] = 0;
+                    fs[3 * kChunk + i] = 0;
                 } else {
                     // p < 3 * 32768, so p * 4096 < 2^29.
                     const int ratio = (p * kOne) / q;
-                    s[i] = ratio > kMaxScreen ? kMaxScreen : ratio;
+                    fs[3 * kChunk + i] = ratio > kMaxScreen ? kMaxScreen : ratio;
                 }
             } else {
-                s[i] = screenLut[p < 0 ? 0 : (p > 4095 ? 4095 : p)];
+                const unsigned low = p < 0 ? 0u : unsigned(p);
+                fs[3 * kChunk + i] = screenLut[low > 4095u ? 4095u : low];
             }
         }
         // The mattes in a loop of their own, so that the loop above keeps its pointers in
@@ -158,6 +190,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
             const T* const samples = in.hold.a;
             const std::ptrdiff_t holdStep = pixelStepOf<Step>(in.hold);
             const std::int16_t* const holdLut = t.holdLut;
+#pragma GCC unroll 4
             for (int i = 0; i < n; ++i) {
                 scalarLookups();
                 const unsigned sample = samples[in.holdAt + i * holdStep];
@@ -168,6 +201,7 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
             const T* const samples = in.garbage.a;
             const std::ptrdiff_t garbageStep = pixelStepOf<Step>(in.garbage);
             const std::int16_t* const garbageLut = t.garbageLut;
+#pragma GCC unroll 4
             for (int i = 0; i < n; ++i) {
                 scalarLookups();
                 const unsigned sample = samples[in.garbageAt + i * garbageStep];
@@ -233,16 +267,15 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
         const std::int16_t* const matteLut = t.matteLut;
         const std::uint64_t* const reciprocal = kUnpremultiply.m;
         constexpr int shift = UnpremultiplyTable::shift;
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
             if constexpr (Colour) {
+                // The quotients are below 16384: used as indices as they come.
                 const std::uint64_t scale = reciprocal[unsigned(entry[i])];
-                const auto u0 =
-                    std::uint32_t((std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift);
-                const auto u1 =
-                    std::uint32_t((std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift);
-                const auto u2 =
-                    std::uint32_t((std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift);
+                const std::uint64_t u0 = (std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift;
+                const std::uint64_t u1 = (std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift;
+                const std::uint64_t u2 = (std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift;
                 // 8. colour correction
                 out.v[0][i] = cor0[u0];
                 out.v[1][i] = cor1[u1];

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <type_traits>
 
 #include "engine/ZephraPixel.h"
 #include "engine/ZephraRenderIsa.h"
@@ -93,16 +95,27 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
         return;
     }
 
-    // The host lays every image out as interleaved A, B, G, R pixels: its step, known at
-    // compile time, lets one index reach a pixel's samples in every channel.
-    constexpr std::ptrdiff_t kHostStep = 4;
-    const auto hostStep = [](std::ptrdiff_t step) { return step == kHostStep; };
-    const bool hostLayout = hostStep(dst.pixelStep) && (!bg.r || hostStep(bg.pixelStep)) &&
-                            hostStep(tile.fg.pixelStep) && (!Ref || hostStep(tile.ref.pixelStep)) &&
-                            (!Hold || hostStep(tile.hold.pixelStep)) &&
-                            (!Garbage || hostStep(tile.garbage.pixelStep));
+    // The host lays every image out as interleaved A, B, G, R pixels. Its loops need each
+    // image that takes part in that layout: step 4, and the channels the loop reads at their
+    // places next to blue. Compared as addresses, so that no pointer is formed outside the
+    // caller's storage.
+    const auto hostImage = [](const auto& plane, bool alphaRead) {
+        using Sample = std::remove_pointer_t<decltype(plane.b)>;
+        const auto address = [](const Sample* p) { return reinterpret_cast<std::uintptr_t>(p); };
+        const std::uintptr_t blue = address(plane.b);
+        return plane.pixelStep == kHostStep && address(plane.g) == blue + sizeof(Sample) &&
+               address(plane.r) == blue + 2 * sizeof(Sample) &&
+               (!alphaRead || address(plane.a) == blue - sizeof(Sample));
+    };
+    const auto hostMatte = [](const auto& plane) { return plane.pixelStep == kHostStep; };
+    // Background samples are read only by the composite, its alpha only with the alpha out.
+    const bool composite = t.view == kViewComposite;
+    const bool hostLayout =
+        hostImage(dst, AlphaOut) && hostImage(tile.fg, false) &&
+        (!composite || hostImage(bg, AlphaOut)) && (!Ref || hostImage(tile.ref, false)) &&
+        (!Hold || hostMatte(tile.hold)) && (!Garbage || hostMatte(tile.garbage));
     if (hostLayout)
-        keyRows<T, Ref, Hold, Garbage, AlphaOut, int(kHostStep)>(t, tile, width, height);
+        keyRows<T, Ref, Hold, Garbage, AlphaOut, kHostStep>(t, tile, width, height);
     else
         keyRows<T, Ref, Hold, Garbage, AlphaOut, 0>(t, tile, width, height);
 }

@@ -25,29 +25,35 @@ using ChunkWriter = void (*)(const KeyTables& t, const Plane<T>& dst, std::ptrdi
                              const Plane<const T>& bg, std::ptrdiff_t bgAt, const KeyedChunk& k,
                              int n);
 
+// The alphas of a chunk in output units (see scaleToOutput), several pixels at a time.
+inline void alphaToOutput(int dstMax, const int (&matte)[kChunk], std::uint32_t (&alpha)[kChunk],
+                          int n) {
+    for (int i = 0; i < n; ++i) alpha[i] = scaleToOutput(dstMax, matte[i]);
+}
+
 // Writes colours through the output tables and, with the alpha output on, the alphas
-// scaled to output units.
+// already in output units.
 template <typename T, bool AlphaOut, int Step>
 void putChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
-              const int (&colour)[3][kChunk], const int (&matte)[kChunk], int n) {
+              const int (&colour)[3][kChunk], const std::uint32_t (&alpha)[kChunk], int n) {
     // Copied into locals: 8-bit output stores may alias any memory, so values read
     // through a reference would be fetched again after every store.
-    T* const r = dst.r;
-    T* const g = dst.g;
+    T* const r = redOf<Step>(dst);
+    T* const g = greenOf<Step>(dst);
     T* const b = dst.b;
-    T* const a = dst.a;
+    T* const a = AlphaOut ? alphaOf<Step>(dst) : nullptr;
     const std::ptrdiff_t step = pixelStepOf<Step>(dst);
-    const int dstMax = t.dstMax;
     const std::uint16_t* const out0 = t.outLut[0];
     const std::uint16_t* const out1 = t.outLut[1];
     const std::uint16_t* const out2 = t.outLut[2];
+#pragma GCC unroll 4
     for (int i = 0; i < n; ++i) {
         scalarLookups();
         const std::ptrdiff_t at = dstAt + i * step;
         put(r, at, out0[unsigned(colour[0][i])]);
         put(g, at, out1[unsigned(colour[1][i])]);
         put(b, at, out2[unsigned(colour[2][i])]);
-        if constexpr (AlphaOut) put(a, at, scaleToOutput(dstMax, matte[i]));
+        if constexpr (AlphaOut) put(a, at, alpha[i]);
     }
 }
 
@@ -57,18 +63,19 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     // Everything the loops read besides the chunk and the images is copied into locals:
     // 8-bit output stores may alias any memory, so values read through a reference would
     // be fetched again after every store.
-    T* const r = dst.r;
-    T* const g = dst.g;
+    T* const r = redOf<Step>(dst);
+    T* const g = greenOf<Step>(dst);
     T* const b = dst.b;
-    T* const a = dst.a;
+    T* const a = AlphaOut ? alphaOf<Step>(dst) : nullptr;
     const std::ptrdiff_t step = pixelStepOf<Step>(dst);
     const int dstMax = t.dstMax;
 
     if constexpr (View == OutputView::matte) {
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
-            const std::int64_t value = scaleToOutput(dstMax, k.m[i]);
+            const std::uint32_t value = scaleToOutput(dstMax, k.m[i]);
             put(r, at, value);
             put(g, at, value);
             put(b, at, value);
@@ -79,6 +86,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         // with a partial matte; red from a quarter up with the hold-out share.
         const std::int64_t q = dstMax / 4;
         const std::int64_t span = std::int64_t(dstMax) - q;
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
@@ -102,15 +110,16 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         // The corrected background of the whole chunk first (all of a pixel's bg samples
         // are read before its output is written, so dst may share bg's memory).
         const std::ptrdiff_t bgStep = pixelStepOf<Step>(bg);
-        const T* const bgR = bg.r;
-        const T* const bgG = bg.g;
+        const T* const bgR = redOf<Step>(bg);
+        const T* const bgG = greenOf<Step>(bg);
         const T* const bgB = bg.b;
-        const T* const bgA = bg.a;
+        const T* const bgA = AlphaOut ? alphaOf<Step>(bg) : nullptr;
         const std::int16_t* const bgLut0 = t.bgLut[0];
         const std::int16_t* const bgLut1 = t.bgLut[1];
         const std::int16_t* const bgLut2 = t.bgLut[2];
         int back[3][kChunk];
         unsigned backAlpha[kChunk];
+#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
             const std::ptrdiff_t at = bgAt + i * bgStep;
@@ -124,7 +133,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         // background alpha (the blend takes the matte before the background alpha joins
         // it).
         int o[3][kChunk];
-        int alpha[kChunk];
+        std::uint32_t alpha[kChunk];
         const DivisorMultiplier bgMaxDivisor = t.bgAlphaDiv;
         for (int i = 0; i < n; ++i) {
             const int m = k.m[i];
@@ -135,22 +144,26 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
                 // m + (4096 - m) * ba / bgMax; a sample of 0 adds nothing either way.
                 const std::uint32_t over =
                     divideExactly(bgMaxDivisor, unsigned(kOne - m) * backAlpha[i]);
-                alpha[i] = m + int(over);
+                alpha[i] = scaleToOutput(dstMax, m + int(over));
             }
         }
         putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, alpha, n);
     } else if constexpr (View == OutputView::flat) {
         const int k0 = t.backgroundInt[0], k1 = t.backgroundInt[1], k2 = t.backgroundInt[2];
         int o[3][kChunk];
+        std::uint32_t alpha[kChunk];
         for (int i = 0; i < n; ++i) {
             const int m = k.m[i];
             o[0][i] = blend(k.v[0][i], k0, m);
             o[1][i] = blend(k.v[1][i], k1, m);
             o[2][i] = blend(k.v[2][i], k2, m);
+            if constexpr (AlphaOut) alpha[i] = scaleToOutput(dstMax, m);
         }
-        putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, k.m, n);
+        putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, alpha, n);
     } else {
-        putChunk<T, AlphaOut, Step>(t, dst, dstAt, k.v, k.m, n);
+        std::uint32_t alpha[kChunk];
+        if constexpr (AlphaOut) alphaToOutput(dstMax, k.m, alpha, n);
+        putChunk<T, AlphaOut, Step>(t, dst, dstAt, k.v, alpha, n);
     }
 }
 

@@ -68,10 +68,24 @@ Image<T> interleavedImage(int width, int height, int rowPad = 0, bool bottomUp =
     return im;
 }
 
+// Pixels of four samples like the host's, but with the channels in another order: what the
+// renderer must not take for the host's layout.
+template <typename T>
+Image<T> shuffledInterleavedImage(Rng& rng, int width, int height) {
+    Image<T> im = interleavedImage<T>(width, height, uniform(rng, 0, 5), chance(rng, 25));
+    const std::ptrdiff_t origin = im.base[3];
+    static constexpr int kOrders[][4] = {{0, 1, 2, 3}, {2, 1, 0, 3}, {1, 3, 2, 0},
+                                         {1, 2, 3, 0}, {3, 0, 1, 2}, {0, 2, 1, 3}};
+    const int* order = kOrders[uniform(rng, 0, 5)];
+    for (int c = 0; c < 4; ++c) im.base[c] = origin + order[c];
+    return im;
+}
+
 template <typename T>
 Image<T> randomImage(Rng& rng, int width, int height) {
     if (chance(rng, 50))
         return interleavedImage<T>(width, height, uniform(rng, 0, 5), chance(rng, 25));
+    if (chance(rng, 30)) return shuffledInterleavedImage<T>(rng, width, height);
     Image<T> im;
     const int step = uniform(rng, 1, 3);
     const int row = width * step + uniform(rng, 0, 4);
