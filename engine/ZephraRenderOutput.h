@@ -70,10 +70,10 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
     const std::ptrdiff_t step = pixelStepOf<Step>(dst);
     const int dstMax = t.dstMax;
 
+    // The matte and status writers look nothing up: the compiler may write several pixels
+    // at a time.
     if constexpr (View == OutputView::matte) {
-#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
-            scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
             const std::uint32_t value = scaleToOutput(dstMax, k.m[i]);
             put(r, at, value);
@@ -86,9 +86,7 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
         // with a partial matte; red from a quarter up with the hold-out share.
         const std::int64_t q = dstMax / 4;
         const std::int64_t span = std::int64_t(dstMax) - q;
-#pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
-            scalarLookups();
             const std::ptrdiff_t at = dstAt + i * step;
             const int m = k.m[i];
             if (m == 0) {
