@@ -110,11 +110,17 @@ struct ChunkInputs {
 //   1. read the samples, look up colour, projection and screen amount (steps 1 to 3);
 //   2. screen subtraction, raw alpha, hold-out, and the choice of unpremultiply divisor
 //      (steps 4 to 7);
-//   3. unpremultiply, colour correction, matte and garbage matte (steps 7 to 10).
+//   3. matte and garbage matte (steps 9, 10), then unpremultiply and colour correction
+//      (steps 7, 8).
 // Views that show only the matte (matte, status) never read the colour: without Colour
 // the chunk's colour is left unwritten and the unpremultiply and correction are skipped.
+// Views that composite by the matte do not show the colour of a pixel whose matte is 0:
+// with clearColourShown false a chunk whose mattes are all 0 leaves its colour unwritten too.
+// Always inlined into the row loop, so that what it reads of the tables stays in registers
+// from one chunk to the next.
 template <typename T, bool Ref, bool Hold, bool Garbage, bool Colour, int Step>
-inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& out, int n) {
+[[gnu::always_inline]] inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in,
+                                            KeyedChunk& out, int n, bool clearColourShown) {
     int f[4][kChunk];  // rows 0 to 2 the colour, internal units; row 3 the screen amount
     int(&f0)[kChunk] = f[0];
     int(&f1)[kChunk] = f[1];
@@ -260,32 +266,63 @@ inline void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, KeyedChunk& o
     }
 
     // Pass 3: lookups again.
-    {
-        const std::int16_t* const cor0 = t.fgCorrectLut[0];
-        const std::int16_t* const cor1 = t.fgCorrectLut[1];
-        const std::int16_t* const cor2 = t.fgCorrectLut[2];
-        const std::int16_t* const matteLut = t.matteLut;
-        const std::uint64_t* const reciprocal = kUnpremultiply.m;
+    const std::int16_t* const matteLut = t.matteLut;
+    const auto matteOf = [&](int i) {
+        // 9. matte
+        int m = matteLut[unsigned(a[i])];
+        // 10. garbage matte: keep factor G, M = G - (1 - M) * G
+        if constexpr (Garbage) m = g[i] - shiftDown12((kOne - m) * g[i]);
+        return m;
+    };
+    const std::int16_t* const cor0 = t.fgCorrectLut[0];
+    const std::int16_t* const cor1 = t.fgCorrectLut[1];
+    const std::int16_t* const cor2 = t.fgCorrectLut[2];
+    const std::uint64_t* const reciprocal = kUnpremultiply.m;
+    const auto colourOf = [&](int i) {
+        // 7. unpremultiply, finished: the quotients are below 16384 and are used as indices
+        // as they come.
         constexpr int shift = UnpremultiplyTable::shift;
+        const std::uint64_t scale = reciprocal[unsigned(entry[i])];
+        const std::uint64_t u0 = (std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift;
+        const std::uint64_t u1 = (std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift;
+        const std::uint64_t u2 = (std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift;
+        // 8. colour correction
+        out.v[0][i] = cor0[u0];
+        out.v[1][i] = cor1[u1];
+        out.v[2][i] = cor2[u2];
+    };
+    // Only the composites look at the chunk as a whole.
+    out.clear = false;
+    out.opaque = false;
+    if (Colour && clearColourShown) {
+        // Every colour is shown: matte and colour in one loop.
 #pragma GCC unroll 4
         for (int i = 0; i < n; ++i) {
             scalarLookups();
-            if constexpr (Colour) {
-                // The quotients are below 16384: used as indices as they come.
-                const std::uint64_t scale = reciprocal[unsigned(entry[i])];
-                const std::uint64_t u0 = (std::uint64_t(std::uint32_t(f0[i])) * scale) >> shift;
-                const std::uint64_t u1 = (std::uint64_t(std::uint32_t(f1[i])) * scale) >> shift;
-                const std::uint64_t u2 = (std::uint64_t(std::uint32_t(f2[i])) * scale) >> shift;
-                // 8. colour correction
-                out.v[0][i] = cor0[u0];
-                out.v[1][i] = cor1[u1];
-                out.v[2][i] = cor2[u2];
-            }
-            // 9. matte
-            int m = matteLut[unsigned(a[i])];
-            // 10. garbage matte: keep factor G, M = G - (1 - M) * G
-            if constexpr (Garbage) m = g[i] - shiftDown12((kOne - m) * g[i]);
-            out.m[i] = m;
+            if constexpr (Colour) colourOf(i);
+            out.m[i] = matteOf(i);
+        }
+        return;
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < n; ++i) {
+        scalarLookups();
+        out.m[i] = matteOf(i);
+    }
+    if constexpr (Colour) {
+        // A chunk of clean screen needs no colour.
+        int visible = 0, translucent = 0;
+        for (int i = 0; i < n; ++i) {
+            visible |= out.m[i];
+            translucent |= out.m[i] ^ kOne;
+        }
+        out.clear = visible == 0;
+        out.opaque = translucent == 0;
+        if (out.clear) return;
+#pragma GCC unroll 4
+        for (int i = 0; i < n; ++i) {
+            scalarLookups();
+            colourOf(i);
         }
     }
 }

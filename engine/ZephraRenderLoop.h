@@ -30,8 +30,10 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
     const Plane<const T> garbage = tile.garbage;
     ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
     const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut, Step>(t.view);
-    // The matte and status views write nothing of the keyed colour.
+    // The matte and status views write nothing of the keyed colour; the composites show
+    // nothing of it where the matte is 0.
     const bool colourShown = t.view != kViewMatte && t.view != kViewStatus;
+    const bool clearColourShown = t.view != kViewComposite && t.view != kViewFlat;
     KeyedChunk chunk;
     for (int y = 0; y < height; ++y) {
         const std::ptrdiff_t dstRow = std::ptrdiff_t(y) * dst.rowStep;
@@ -51,10 +53,11 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
             if constexpr (Hold) in.holdAt = holdRow + x * pixelStepOf<Step>(hold);
             if constexpr (Garbage) in.garbageAt = garbageRow + x * pixelStepOf<Step>(garbage);
             if (colourShown) {
-                keyChunk<T, Ref, Hold, Garbage, true, Step>(t, in, chunk, n);
-                if (t.matrix0) applyMatrix(t.mat0, chunk.v, n);
+                keyChunk<T, Ref, Hold, Garbage, true, Step>(t, in, chunk, n, clearColourShown);
+                if (t.matrix0 && !(chunk.clear && !clearColourShown))
+                    applyMatrix(t.mat0, chunk.v, n);
             } else {
-                keyChunk<T, Ref, Hold, Garbage, false, Step>(t, in, chunk, n);
+                keyChunk<T, Ref, Hold, Garbage, false, Step>(t, in, chunk, n, false);
             }
             write(t, dst, dstRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(dst), bg,
                   bgRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(bg), chunk, n);

@@ -105,6 +105,14 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
             if constexpr (AlphaOut) put(a, at, scaleToOutput(dstMax, m));
         }
     } else if constexpr (View == OutputView::composite) {
+        std::uint32_t alpha[kChunk];
+        if (k.opaque) {
+            // Solid foreground: the blend with M = 4096 gives V exactly, and the background
+            // alpha is weighed by 4096 - M = 0. Nothing of the background is read.
+            if constexpr (AlphaOut) alphaToOutput(dstMax, k.m, alpha, n);
+            putChunk<T, AlphaOut, Step>(t, dst, dstAt, k.v, alpha, n);
+            return;
+        }
         // The corrected background of the whole chunk first (all of a pixel's bg samples
         // are read before its output is written, so dst may share bg's memory).
         const std::ptrdiff_t bgStep = pixelStepOf<Step>(bg);
@@ -127,35 +135,52 @@ void writeChunk(const KeyTables& t, const Plane<T>& dst, std::ptrdiff_t dstAt,
             if constexpr (AlphaOut) backAlpha[i] = bgA[at];
         }
         if (t.matrix1) applyMatrix(t.mat1, back, n);
-        // Arithmetic only, several pixels at a time: the blend, then the alpha over the
-        // background alpha (the blend takes the matte before the background alpha joins
-        // it).
+        // Arithmetic only, several pixels at a time: the alpha over the background alpha,
+        // m + (4096 - m) * ba / bgMax (a sample of 0 adds nothing either way), then the
+        // blend, which takes the matte before the background alpha joins it.
+        if constexpr (AlphaOut) {
+            const DivisorMultiplier bgMaxDivisor = t.bgAlphaDiv;
+            for (int i = 0; i < n; ++i) {
+                const int m = k.m[i];
+                const std::uint32_t over =
+                    divideExactly(bgMaxDivisor, unsigned(kOne - m) * backAlpha[i]);
+                alpha[i] = scaleToOutput(dstMax, m + int(over));
+            }
+        }
+        if (k.clear) {
+            // Clean screen: the blend with M = 0 gives K exactly, (V - K) * 0 + 2048 rounding
+            // down to 0; the keyed colour was left out.
+            putChunk<T, AlphaOut, Step>(t, dst, dstAt, back, alpha, n);
+            return;
+        }
         int o[3][kChunk];
-        std::uint32_t alpha[kChunk];
-        const DivisorMultiplier bgMaxDivisor = t.bgAlphaDiv;
         for (int i = 0; i < n; ++i) {
             const int m = k.m[i];
             o[0][i] = blend(k.v[0][i], back[0][i], m);
             o[1][i] = blend(k.v[1][i], back[1][i], m);
             o[2][i] = blend(k.v[2][i], back[2][i], m);
-            if constexpr (AlphaOut) {
-                // m + (4096 - m) * ba / bgMax; a sample of 0 adds nothing either way.
-                const std::uint32_t over =
-                    divideExactly(bgMaxDivisor, unsigned(kOne - m) * backAlpha[i]);
-                alpha[i] = scaleToOutput(dstMax, m + int(over));
-            }
         }
         putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, alpha, n);
     } else if constexpr (View == OutputView::flat) {
         const int k0 = t.backgroundInt[0], k1 = t.backgroundInt[1], k2 = t.backgroundInt[2];
         int o[3][kChunk];
         std::uint32_t alpha[kChunk];
-        for (int i = 0; i < n; ++i) {
-            const int m = k.m[i];
-            o[0][i] = blend(k.v[0][i], k0, m);
-            o[1][i] = blend(k.v[1][i], k1, m);
-            o[2][i] = blend(k.v[2][i], k2, m);
-            if constexpr (AlphaOut) alpha[i] = scaleToOutput(dstMax, m);
+        if constexpr (AlphaOut) alphaToOutput(dstMax, k.m, alpha, n);
+        if (k.clear) {
+            // Clean screen: the flat colour itself (see the composite); the keyed colour was
+            // left out.
+            for (int i = 0; i < n; ++i) {
+                o[0][i] = k0;
+                o[1][i] = k1;
+                o[2][i] = k2;
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                const int m = k.m[i];
+                o[0][i] = blend(k.v[0][i], k0, m);
+                o[1][i] = blend(k.v[1][i], k1, m);
+                o[2][i] = blend(k.v[2][i], k2, m);
+            }
         }
         putChunk<T, AlphaOut, Step>(t, dst, dstAt, o, alpha, n);
     } else {

@@ -66,11 +66,15 @@ struct Plane {
 constexpr int kChunk = 64;
 
 // What the keying pass hands to the output stage for up to kChunk pixels, channel by
-// channel.
+// channel, and what the mattes say of the chunk as a whole. Large parts of a frame are clean
+// screen (matte 0 everywhere) or solid foreground (4096 everywhere); there the views that
+// composite leave out what cannot show.
 struct KeyedChunk {
     int v[3][kChunk];  // corrected unpremultiplied colour, internal units
     int m[kChunk];     // matte, Q12
     int d[kChunk];     // hold-out share, Q12 (0 without hold-out)
+    bool clear;        // every matte is 0; the colour is left out unless the view shows it
+    bool opaque;       // every matte is 4096
 };
 
 template <typename T>
