@@ -2,7 +2,10 @@
 // A, B, G, R pixels, one pointer per channel, pixel step 4, keyed in place over the
 // foreground. Two floors give the figures a scale: a streaming kernel with the same memory
 // traffic, and a table-driven kernel with six 16-bit lookups and a background blend per
-// pixel. Every render figure is also reported as a ratio to both floors.
+// pixel. Every render figure is also reported as a ratio to both floors. The "+haze" case
+// keys the shot with haze over the whole frame: no pixel is clean screen or solid foreground.
+// Figures without a suffix use the processor's preferred loops; "/portable" the loops for
+// any x86 processor.
 
 #include <benchmark/benchmark.h>
 
@@ -31,7 +34,9 @@ struct Frame {
     int max;
     std::vector<T> fg, fgShot, bg, hold, garbage;
 
-    explicit Frame(int sampleMax) : max(sampleMax) {
+    // hazeEverywhere: the haze covers the whole frame, so that no pixel is clean screen or
+    // solid foreground (the renderer's costliest case).
+    explicit Frame(int sampleMax, bool hazeEverywhere = false) : max(sampleMax) {
         fgShot.resize(std::size_t(kPixels) * 4);
         bg.resize(fgShot.size());
         hold.resize(fgShot.size());
@@ -47,7 +52,7 @@ struct Frame {
                 const float dx = (x - 960.0f) / 400.0f, dy = (y - 540.0f) / 400.0f;
                 const float r = std::sqrt(dx * dx + dy * dy);
                 const float inside = std::fmin(1.0f, std::fmax(0.0f, (1.0f - r) * 20.0f));
-                const float haze = (y > 800 && y < 900) ? 0.5f : 0.0f;
+                const float haze = (hazeEverywhere || (y > 800 && y < 900)) ? 0.5f : 0.0f;
                 float screen[3] = {0.1f + 0.05f * next(), 0.15f + 0.05f * next(),
                                    0.8f + 0.1f * next()};
                 const float skin[3] = {0.8f, 0.6f, 0.5f};
@@ -159,11 +164,11 @@ void BM_FloorTable(benchmark::State& state) {
 // The processor's preferred loops through the C interface, as a caller keys; any other
 // instruction set through the engine's own entry, for comparison.
 template <typename T>
-void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha,
+void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha, bool haze,
                zephra::RenderIsa isa) {
     const bool preferred = isa == zephra::preferredRenderIsa();
     const int max = sizeof(T) == 1 ? 255 : 65535;
-    Frame<T> f(max);
+    Frame<T> f(max, haze);
     ZephraHandle h = makeEngine(max, view, mattes);
     Ztile tile{};
     tile.fg = abgr(f.fg.data(), sizeof(T));
@@ -207,6 +212,7 @@ struct Case {
     int view;
     bool mattes;
     bool bgAlpha;
+    bool haze = false;
 };
 
 int main(int argc, char** argv) {
@@ -220,6 +226,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     const Case cases[] = {
         {"composite+bg+alpha", 0, false, true},
+        {"composite+bg+alpha+haze", 0, false, true, true},
         {"composite+bg+alpha+mattes", 0, true, true},
         {"matte", 2, false, true},
         {"matte+mattes", 2, true, true},
@@ -240,11 +247,11 @@ int main(int argc, char** argv) {
                     std::string("render/") + c.name + "/" + (bytes == 1 ? "8" : "16") + suffix;
                 if (bytes == 1)
                     benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
-                        BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha, isa);
+                        BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha, c.haze, isa);
                     })->Unit(benchmark::kMillisecond);
                 else
                     benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
-                        BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha, isa);
+                        BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha, c.haze, isa);
                     })->Unit(benchmark::kMillisecond);
             }
         }
