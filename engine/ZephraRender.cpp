@@ -47,6 +47,17 @@ TileSetup<T> tileOf(const Ztile& tile, bool fgPresent, bool bgPresent, LoopChoic
     return setup;
 }
 
+// The call's loop in the chosen instruction set.
+template <typename T>
+void runLoop(bool avx2, const KeyTables& t, const TileSetup<T>& tile, LoopChoice choice, int width,
+             int height) {
+#if ZEPHRA_HAVE_AVX2_LOOPS
+    if (avx2) return zephra::avx2::renderTile(t, tile, choice, width, height);
+#endif
+    static_cast<void>(avx2);
+    zephra::portable::renderTile(t, tile, choice, width, height);
+}
+
 void copyMatrix(const int (&from)[3][3], int (&to)[3][3]) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) to[i][j] = from[i][j];
@@ -130,21 +141,11 @@ int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int
     // The caller names one of availableRenderIsas(); anything else gets the portable loops,
     // which every processor runs.
     const bool avx2 = isa == RenderIsa::avx2 && preferredRenderIsa() == RenderIsa::avx2;
-    if (bytes == 1) {
-        const TileSetup<std::uint8_t> setup =
-            tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice);
-#if ZEPHRA_HAVE_AVX2_LOOPS
-        if (avx2) return avx2::renderTile8(t, setup, choice, width, height), 0;
-#endif
-        portable::renderTile8(t, setup, choice, width, height);
-    } else {
-        const TileSetup<std::uint16_t> setup =
-            tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice);
-#if ZEPHRA_HAVE_AVX2_LOOPS
-        if (avx2) return avx2::renderTile16(t, setup, choice, width, height), 0;
-#endif
-        portable::renderTile16(t, setup, choice, width, height);
-    }
-    static_cast<void>(avx2);
+    if (bytes == 1)
+        runLoop(avx2, t, tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice), choice, width,
+                height);
+    else
+        runLoop(avx2, t, tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice), choice, width,
+                height);
     return 0;
 }

@@ -47,16 +47,16 @@ using LoopFunction = void (*)(const KeyTables&, const TileSetup<T>&, int, int);
 // Defined next to the explicit compilation of each sample type's 16 loops, once per
 // instruction set.
 namespace portable {
-void renderTile8(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
-                 int width, int height);
-void renderTile16(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
-                  int width, int height);
+void renderTile(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
+                int width, int height);
+void renderTile(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
+                int width, int height);
 }  // namespace portable
 namespace avx2 {
-void renderTile8(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
-                 int width, int height);
-void renderTile16(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
-                  int width, int height);
+void renderTile(const KeyTables& tables, const TileSetup<std::uint8_t>& tile, LoopChoice choice,
+                int width, int height);
+void renderTile(const KeyTables& tables, const TileSetup<std::uint16_t>& tile, LoopChoice choice,
+                int width, int height);
 }  // namespace avx2
 
 }  // namespace zephra
