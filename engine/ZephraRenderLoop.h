@@ -18,8 +18,8 @@
 namespace zephra {
 namespace ZEPHRA_RENDER_ISA {
 
-// The keyed rows of a tile with a foreground. Step > 0: every image that takes part has
-// that pixel step (see pixelStepOf).
+// The keyed rows of a tile with a foreground. Step == kHostStep: every image that takes part
+// is in the host's layout (see kHostStep).
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut, int Step>
 void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height) {
     const Plane<T> dst = tile.dst;
