@@ -21,8 +21,20 @@ namespace zephra {
 
 enum class RenderIsa { portable, avx2 };
 
-// The instruction sets this build has loops for and this processor can run, portable first.
-std::vector<RenderIsa> availableRenderIsas();
+// Every instruction set the renderer knows, portable first.
+inline constexpr RenderIsa kRenderIsas[] = {RenderIsa::portable, RenderIsa::avx2};
+
+// Whether this build has loops for the set and this processor runs them.
+bool renderIsaAvailable(RenderIsa isa);
+
+// The sets this build has loops for and this processor runs, portable first. For tests and
+// benchmarks; defined here so that the plug-in library itself holds no container of them.
+inline std::vector<RenderIsa> availableRenderIsas() {
+    std::vector<RenderIsa> sets;
+    for (RenderIsa isa : kRenderIsas)
+        if (renderIsaAvailable(isa)) sets.push_back(isa);
+    return sets;
+}
 
 // The fastest of them: what VRFZephraTable::render uses.
 RenderIsa preferredRenderIsa();

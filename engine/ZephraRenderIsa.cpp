@@ -1,5 +1,3 @@
-#include <vector>
-
 #include "engine/ZephraRenderDispatch.h"
 
 // Which of the compiled instruction sets this processor runs. Asked of the processor on every
@@ -21,10 +19,8 @@ bool processorRunsAvx2() {
 
 }  // namespace
 
-std::vector<zephra::RenderIsa> zephra::availableRenderIsas() {
-    std::vector<RenderIsa> sets{RenderIsa::portable};
-    if (processorRunsAvx2()) sets.push_back(RenderIsa::avx2);
-    return sets;
+bool zephra::renderIsaAvailable(RenderIsa isa) {
+    return isa == RenderIsa::portable || (isa == RenderIsa::avx2 && processorRunsAvx2());
 }
 
 zephra::RenderIsa zephra::preferredRenderIsa() {
