@@ -1,8 +1,8 @@
 #pragma once
 // Runs the frames of a render with three of them in flight: while frame n is keyed on the
 // calling thread, frame n+1 is read on a reader thread and frame n-1 written on a writer
-// thread. Each hand-over between two stages holds at most one frame, so a run holds at most
-// about five frames' pictures at once, whatever its length.
+// thread. A stage starts on its next frame only once the stage after it has taken the last
+// one, so a run holds three frames at once (one per stage), whatever its length.
 //
 // The run behaves as the plain loop "read, key, write, report" over the frames would: frames
 // are written and reported in order, and a failure that ends the run (see Stages::endsRun)
@@ -45,6 +45,11 @@ public:
         m_items.pop_front();
         m_changed.notify_all();
         return true;
+    }
+    // Waits until every item has been taken, or the queue is closed.
+    void waitUntilEmpty() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_closed || m_items.empty(); });
     }
     void close() {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -158,6 +163,7 @@ private:
                 slot.index = i;
                 runStage(m_stages.read, slot);
                 if (!read.push(std::move(slot))) break;
+                read.waitUntilEmpty();
             }
             read.close();
         });
@@ -180,6 +186,7 @@ private:
             runStage(m_stages.key, slot);
             keyed.push(std::move(slot));
             reportWritten(false);
+            keyed.waitUntilEmpty();
         }
         read.close();
         keyed.close();
