@@ -1,6 +1,5 @@
 #include "app/Compression.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "app/HostError.h"
