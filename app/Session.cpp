@@ -310,7 +310,7 @@ void Session::readFrame(long frame, FrameWork& work) {
         input.read = true;
         // A reader that prints its own messages reads with standard error captured: a failed
         // read is reported as the frame's failure alone, and the messages of a good one are
-        // passed on.
+        // passed on. The program's own messages wait for the capture to end.
         std::unique_lock<std::mutex> quiet(m_captureUse, std::defer_lock);
         std::unique_ptr<StderrCaptureScope> capture;
         if (readerPrintsMessages(input.fileName)) {
@@ -351,14 +351,12 @@ void Session::keyFrame(long frame, FrameWork& work) {
         if (!picture) {
             try {
                 auto made = std::make_shared<FrameWork::Picture>();
-                std::string messages;
                 {
                     const std::lock_guard<std::mutex> quiet(m_captureUse);
                     StderrCaptureScope capture(*m_capture);
                     made->buffer = PXiRenderImage(out.image);
-                    messages = capture.end();
+                    passOnMessages(capture.end());
                 }
-                passOnMessages(messages);
                 if (!made->buffer.getData())
                     throw RenderError("the picture is empty (no input file gave it a size)");
                 made->channels = out.image->getChannelsPlug()->asInt();
@@ -406,6 +404,8 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     stages.key = [this](long frame, FrameWork& work) { keyFrame(frame, work); };
     stages.write = [this](long frame, FrameWork& work) { writeFrame(frame, work); };
     stages.finished = [&](long frame, FrameWork& work, std::exception_ptr failure) {
+        // Not while a read captures standard error, which would take the report with it.
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
         m_written.insert(m_written.end(), work.written.begin(), work.written.end());
         if (!failure) {
             progress.frameDone(frame, work.times);
