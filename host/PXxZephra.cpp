@@ -2,7 +2,6 @@
 
 #include "host/ZephraPlugin.h"
 #include "sdk/PXiIPlug.h"
-#include "sdk/PXiMath.h"
 
 namespace {
 
@@ -131,22 +130,9 @@ PXxZephra::~PXxZephra() {
 }
 
 int PXxZephra::getKeyView() {
-    PXiName name = output->asString();
-    if (name == zephraCompositeName) return 0;
-    if (name == PXiName::getString("compOnBlack")) {
-        zephra_setBackground(m_engine, 0.0f, 0.0f, 0.0f);
-        return 1;
-    }
-    if (name == PXiName::getString("compOnReplace")) {
-        float r = PXiRound(rReplace->asFloat(), 4);
-        float g = PXiRound(gReplace->asFloat(), 4);
-        float b = PXiRound(bReplace->asFloat(), 4);
-        zephra_setBackground(m_engine, r, g, b);
-        return 1;
-    }
-    if (name == PXiName::getString("unpremultiplied")) return 4;
-    if (name == PXiName::getString("status")) return 5;
-    return 0;
+    const float replace[3] = {keyerRound(rReplace->asFloat()), keyerRound(gReplace->asFloat()),
+                              keyerRound(bReplace->asFloat())};
+    return keyerOutputView(m_engine, output->asString().c_str(), replace);
 }
 
 void PXxZephra::notify(PXiPlug* plug) {
