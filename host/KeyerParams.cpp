@@ -16,6 +16,42 @@ constexpr int kMax16 = 65535;
 enum ColourspaceId { kLinear = 0, kLog = 1, kVideo = 2 };
 enum ViewId { kViewComposite = 0, kViewFlat = 1, kViewUnpremultiplied = 4, kViewStatus = 5 };
 
+// Where each float plug's value lives: one component of a colour (or of the shadow, midtone,
+// highlight triple), or a single value.
+struct FloatSlot {
+    const char* plug;
+    float (KeyerParams::*triple)[3];
+    int index;
+    float KeyerParams::*single;
+};
+
+const FloatSlot kFloatSlots[] = {
+    {"rScreen", &KeyerParams::screen, 0, nullptr},
+    {"gScreen", &KeyerParams::screen, 1, nullptr},
+    {"bScreen", &KeyerParams::screen, 2, nullptr},
+    {"screenRange", nullptr, 0, &KeyerParams::screenRange},
+    {"rFgBias", &KeyerParams::fgBias, 0, nullptr},
+    {"gFgBias", &KeyerParams::fgBias, 1, nullptr},
+    {"bFgBias", &KeyerParams::fgBias, 2, nullptr},
+    {"shadowBalance", &KeyerParams::balance, 0, nullptr},
+    {"midtoneBalance", &KeyerParams::balance, 1, nullptr},
+    {"highlightBalance", &KeyerParams::balance, 2, nullptr},
+    {"shadowGain", &KeyerParams::gain, 0, nullptr},
+    {"midtoneGain", &KeyerParams::gain, 1, nullptr},
+    {"highlightGain", &KeyerParams::gain, 2, nullptr},
+    {"midTonesAt", nullptr, 0, &KeyerParams::midTonesAt},
+    {"rReplace", &KeyerParams::replace, 0, nullptr},
+    {"gReplace", &KeyerParams::replace, 1, nullptr},
+    {"bReplace", &KeyerParams::replace, 2, nullptr},
+    {"rExposure", &KeyerParams::exposure, 0, nullptr},
+    {"gExposure", &KeyerParams::exposure, 1, nullptr},
+    {"bExposure", &KeyerParams::exposure, 2, nullptr},
+    {"rGamma", &KeyerParams::gamma, 0, nullptr},
+    {"gGamma", &KeyerParams::gamma, 1, nullptr},
+    {"bGamma", &KeyerParams::gamma, 2, nullptr},
+    {"saturation", nullptr, 0, &KeyerParams::saturation},
+};
+
 char letterOf(int inUse, const std::string& channel) {
     if (!inUse || channel.empty()) return 'A';
     const char first = channel[0];
@@ -28,6 +64,40 @@ float keyerRound(float value) {
     if (std::isnan(value)) return 0.0f;
     if (std::isinf(value) || std::fabs(value) >= kFloatWithoutFraction) return value;
     return static_cast<float>(std::round(static_cast<double>(value) * kRoundScale) / kRoundScale);
+}
+
+bool KeyerParams::setFloat(const std::string& plug, float value) {
+    for (const FloatSlot& slot : kFloatSlots) {
+        if (plug != slot.plug) continue;
+        float& field = slot.single ? this->*slot.single : (this->*slot.triple)[slot.index];
+        field = keyerRound(value);
+        return true;
+    }
+    return false;
+}
+
+bool KeyerParams::setInt(const std::string& plug, int value) {
+    if (plug == "useHoldOutMatte")
+        useHoldOutMatte = value;
+    else if (plug == "useGarbageMatte")
+        useGarbageMatte = value;
+    else
+        return false;
+    return true;
+}
+
+bool KeyerParams::setText(const std::string& plug, const std::string& value) {
+    if (plug == "colourspace")
+        colourspace = value;
+    else if (plug == "output")
+        output = value;
+    else if (plug == "holdOutChannel")
+        holdOutChannel = value;
+    else if (plug == "garbageChannel")
+        garbageChannel = value;
+    else
+        return false;
+    return true;
 }
 
 char KeyerParams::holdLetter() const { return letterOf(holdInUse(), holdOutChannel); }

@@ -43,6 +43,13 @@ struct KeyerParams {
     // Bytes per sample of the keyed images: 1 gives sample maxima of 255, anything else 65535.
     int depth = 1;
 
+    // Sets the parameter that the node plug named `plug` holds (floats rounded with
+    // keyerRound). False when no parameter plug of that type has the name: bgColor and
+    // clipMode, for one, shape the node's output but are not transferred.
+    bool setFloat(const std::string& plug, float value);
+    bool setInt(const std::string& plug, int value);
+    bool setText(const std::string& plug, const std::string& value);
+
     // A matte takes part when it is switched on and connected.
     int holdInUse() const { return useHoldOutMatte != 0 && holdConnected ? 1 : 0; }
     int garbageInUse() const { return useGarbageMatte != 0 && garbageConnected ? 1 : 0; }
