@@ -1,6 +1,9 @@
 #include "host/KeyerParams.h"
 
 #include <cmath>
+#include <cstddef>
+
+#include "host/ZephraParams.h"
 
 namespace {
 
@@ -64,6 +67,27 @@ float keyerRound(float value) {
     if (std::isnan(value)) return 0.0f;
     if (std::isinf(value) || std::fabs(value) >= kFloatWithoutFraction) return value;
     return static_cast<float>(std::round(static_cast<double>(value) * kRoundScale) / kRoundScale);
+}
+
+KeyerParams KeyerParams::defaults() {
+    KeyerParams p;
+    for (std::size_t i = 0; i < zephraArgCount(); ++i) {
+        const ZephraArg& a = zephraArgs()[i];
+        switch (a.kind) {
+            case ZephraArgKind::Float:
+                p.setFloat(a.plug, static_cast<float>(zephraDefaultValue(a)));
+                break;
+            case ZephraArgKind::Int:
+                p.setInt(a.plug, static_cast<int>(zephraDefaultValue(a)));
+                break;
+            case ZephraArgKind::Text:
+                p.setText(a.plug, a.defaultText);
+                break;
+            case ZephraArgKind::Image:
+                break;
+        }
+    }
+    return p;
 }
 
 bool KeyerParams::setFloat(const std::string& plug, float value) {

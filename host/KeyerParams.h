@@ -15,26 +15,26 @@
 // to the engine.
 float keyerRound(float value);
 
-// The values of one transfer, read once. Floats hold keyerRound'ed values: whoever fills the
-// record rounds what it reads (the description string shows these same values). The defaults
-// are those of a new node.
+// The values of one transfer, read once. Floats hold keyerRound'ed values: the set functions
+// round what they are given (the description string shows these same values). Fields are
+// named after the node's plugs.
 struct KeyerParams {
-    float screen[3] = {0.0f, 0.0f, 0.9f};  // r, g, b
+    float screen[3] = {};  // r, g, b
     float screenRange = 0.0f;
-    float fgBias[3] = {0.5f, 0.5f, 0.5f};   // r, g, b: the engine's neutral colour
-    float balance[3] = {0.5f, 0.5f, 0.5f};  // shadow, midtone, highlight
-    float gain[3] = {0.0f, 0.0f, 0.0f};     // shadow, midtone, highlight
-    float midTonesAt = 0.5f;
-    float replace[3] = {0.5f, 0.5f, 0.5f};  // r, g, b: spill replace colour
-    float exposure[3] = {1.0f, 1.0f, 1.0f};
-    float gamma[3] = {1.0f, 1.0f, 1.0f};
-    float saturation = 1.0f;
-    std::string colourspace = "linear";  // "linear", "log", "video"; others keep the engine's
-    std::string output = "composite";    // output name, mapped by keyerOutputView
-    int useHoldOutMatte = 1;
-    std::string holdOutChannel = "A";
-    int useGarbageMatte = 1;
-    std::string garbageChannel = "A";
+    float fgBias[3] = {};   // r, g, b: the engine's neutral colour
+    float balance[3] = {};  // shadow, midtone, highlight
+    float gain[3] = {};     // shadow, midtone, highlight
+    float midTonesAt = 0.0f;
+    float replace[3] = {};  // r, g, b: spill replace colour
+    float exposure[3] = {};
+    float gamma[3] = {};
+    float saturation = 0.0f;
+    std::string colourspace;  // "linear", "log", "video"; any other text keeps the engine's
+    std::string output;       // output name, mapped by keyerOutputView
+    int useHoldOutMatte = 0;
+    std::string holdOutChannel;
+    int useGarbageMatte = 0;
+    std::string garbageChannel;
 
     // Which optional image inputs are connected.
     bool bgConnected = false;
@@ -42,6 +42,10 @@ struct KeyerParams {
     bool garbageConnected = false;
     // Bytes per sample of the keyed images: 1 gives sample maxima of 255, anything else 65535.
     int depth = 1;
+
+    // Every parameter at the default the keyer's argument table gives it (a default that
+    // follows another argument takes that one's default), nothing connected, 8-bit.
+    static KeyerParams defaults();
 
     // Sets the parameter that the node plug named `plug` holds (floats rounded with
     // keyerRound). False when no parameter plug of that type has the name: bgColor and

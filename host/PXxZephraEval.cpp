@@ -1,11 +1,13 @@
 // The node's evaluation: the output's plugs, the node's depths, the inputs' requested
 // channels, and the parameter transfer into the engine.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "host/KeyerParams.h"
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
+#include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/PXiIPlug.h"
 #include "sdk/PXiMath.h"
@@ -133,32 +135,25 @@ void PXxZephra::evalBackgroundPixel(PXiPlug* plug) {
 }
 
 KeyerParams PXxZephra::readParams() {
-    PXiPlug* screen[3] = {rScreen, gScreen, bScreen};
-    PXiPlug* bias[3] = {rFgBias, gFgBias, bFgBias};
-    PXiPlug* balance[3] = {shadowBalance, midtoneBalance, highlightBalance};
-    PXiPlug* gain[3] = {shadowGain, midtoneGain, highlightGain};
-    PXiPlug* replace[3] = {rReplace, gReplace, bReplace};
-    PXiPlug* exposure[3] = {rExposure, gExposure, bExposure};
-    PXiPlug* gamma[3] = {rGamma, gGamma, bGamma};
     KeyerParams p;
-    for (int c = 0; c < 3; ++c) {
-        p.screen[c] = keyerRound(screen[c]->asFloat());
-        p.fgBias[c] = keyerRound(bias[c]->asFloat());
-        p.balance[c] = keyerRound(balance[c]->asFloat());
-        p.gain[c] = keyerRound(gain[c]->asFloat());
-        p.replace[c] = keyerRound(replace[c]->asFloat());
-        p.exposure[c] = keyerRound(exposure[c]->asFloat());
-        p.gamma[c] = keyerRound(gamma[c]->asFloat());
+    for (std::size_t i = 0; i < zephraArgCount(); ++i) {
+        const ZephraArg& a = zephraArgs()[i];
+        PXiPlug* plug = a.kind == ZephraArgKind::Image ? nullptr : getPlug(a.plug);
+        if (!plug) continue;
+        switch (a.kind) {
+            case ZephraArgKind::Float:
+                p.setFloat(a.plug, plug->asFloat());
+                break;
+            case ZephraArgKind::Int:
+                p.setInt(a.plug, plug->asInt());
+                break;
+            case ZephraArgKind::Text:
+                p.setText(a.plug, plug->asString().c_str());
+                break;
+            case ZephraArgKind::Image:
+                break;
+        }
     }
-    p.colourspace = colourspace->asString().c_str();
-    p.output = output->asString().c_str();
-    p.screenRange = keyerRound(screenRange->asFloat());
-    p.saturation = keyerRound(saturation->asFloat());
-    p.midTonesAt = keyerRound(midTonesAt->asFloat());
-    p.useHoldOutMatte = useHoldOutMatte->asInt();
-    p.holdOutChannel = holdOutChannel->asString().c_str();
-    p.useGarbageMatte = useGarbageMatte->asInt();
-    p.garbageChannel = garbageChannel->asString().c_str();
     p.bgConnected = isConnectedInput("Bg");
     p.holdConnected = isConnectedInput("HoldOutMatte");
     p.garbageConnected = isConnectedInput("GarbageMatte");

@@ -27,7 +27,10 @@ void slotChannels(int channels, int channelOf[4]) {
     static const int kGreyAlpha[4] = {0, 0, 0, 1};
     static const int kRgb[4] = {0, 1, 2, -1};
     static const int kRgba[4] = {0, 1, 2, 3};
-    const int* map = channels == 1 ? kGrey : channels == 2 ? kGreyAlpha : channels == 3 ? kRgb : kRgba;
+    const int* map = channels == 1   ? kGrey
+                     : channels == 2 ? kGreyAlpha
+                     : channels == 3 ? kRgb
+                                     : kRgba;
     for (int s = 0; s < 4; ++s) channelOf[s] = map[s];
 }
 
@@ -57,10 +60,12 @@ void copySamples(const ArrayInput& in, int bytes, const int* channelOf, int samp
 
 }  // namespace
 
+std::string textOf(const py::handle& object) { return py::str(object).cast<std::string>(); }
+
 ArrayInput captureArray(const py::handle& object, const char* role) {
     if (!py::isinstance<py::array>(object))
         throw py::type_error(std::string(role) + " must be a numpy array, not " +
-                             std::string(py::str(py::type::handle_of(object).attr("__name__"))));
+                             textOf(py::type::handle_of(object).attr("__name__")));
     ArrayInput in;
     in.array = py::reinterpret_borrow<py::array>(object);
     const py::dtype dtype = in.array.dtype();
@@ -70,10 +75,10 @@ ArrayInput captureArray(const py::handle& object, const char* role) {
         in.bytes = 2;
     else
         throw py::type_error(std::string(role) + " must hold uint8 or uint16 samples, not " +
-                             std::string(py::str(dtype)));
+                             textOf(dtype));
     const py::ssize_t ndim = in.array.ndim();
-    const bool shaped = ndim == 2 || (ndim == 3 && in.array.shape(2) >= 1 &&
-                                      in.array.shape(2) <= kMaxChannels);
+    const bool shaped =
+        ndim == 2 || (ndim == 3 && in.array.shape(2) >= 1 && in.array.shape(2) <= kMaxChannels);
     if (!shaped)
         throw py::value_error(std::string(role) +
                               " must have shape (height, width) or (height, width, channels) "
@@ -112,7 +117,8 @@ int letterChannel(const ArrayInput& input, char letter) {
 bool TileSource::direct(const ArrayInput& in, int bytes, const int channelOf[4]) {
     if (in.bytes != bytes) return false;
     int pixelStep = 0, rowStep = 0, channelStep = 0;
-    if (!sampleStep(in.pixelStride, bytes, pixelStep) || !sampleStep(in.rowStride, bytes, rowStep) ||
+    if (!sampleStep(in.pixelStride, bytes, pixelStep) ||
+        !sampleStep(in.rowStride, bytes, rowStep) ||
         !sampleStep(in.channelStride, bytes, channelStep))
         return false;
     void* slots[4];

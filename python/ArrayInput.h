@@ -23,6 +23,9 @@ namespace zephra_python {
 
 namespace py = pybind11;
 
+// str(object) as Python gives it, for messages.
+std::string textOf(const py::handle& object);
+
 // One picture: its array (kept alive), its sample address and layout in samples.
 struct ArrayInput {
     py::array array;

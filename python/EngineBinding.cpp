@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/zephra.h"
+#include "python/ArrayInput.h"
 #include "python/EngineError.h"
 
 namespace zephra_python {
@@ -26,7 +27,7 @@ int sampleBytes(const py::array& a, const char* what) {
     if (a.dtype().equal(py::dtype::of<std::uint8_t>())) return 1;
     if (a.dtype().equal(py::dtype::of<std::uint16_t>())) return 2;
     throw py::type_error(std::string(what) + " must hold uint8 or uint16 samples, not " +
-                         std::string(py::str(a.dtype())));
+                         textOf(a.dtype()));
 }
 
 int sampleStep(py::ssize_t stride, int bytes, const char* what) {
@@ -47,14 +48,18 @@ public:
     ArrayImage(const py::array& array, const std::string& channels) {
         const py::ssize_t ndim = array.ndim();
         if (ndim != 2 && ndim != 3)
-            throw py::value_error("an image is a (height, width) or (height, width, channels) "
-                                  "array");
+            throw py::value_error(
+                "an image is a (height, width) or (height, width, channels) "
+                "array");
         const py::ssize_t count = ndim == 2 ? 1 : array.shape(2);
         std::string letters = channels;
         if (letters.empty()) {
-            if (ndim == 2) letters = "A";
-            else if (count <= 4) letters = std::string(kSlotLetters, static_cast<std::size_t>(count));
-            else throw py::value_error("name the channels of an array with more than 4 channels");
+            if (ndim == 2)
+                letters = "A";
+            else if (count <= 4)
+                letters = std::string(kSlotLetters, static_cast<std::size_t>(count));
+            else
+                throw py::value_error("name the channels of an array with more than 4 channels");
         }
         if (static_cast<py::ssize_t>(letters.size()) != count)
             throw py::value_error("channels \"" + letters + "\" names " +
@@ -85,8 +90,7 @@ public:
         for (int s = 0; s < 4; ++s) {
             if (planes[s].is_none()) continue;
             py::array plane = py::array::ensure(planes[s]);
-            if (!plane || plane.ndim() != 2)
-                throw py::value_error("planar images take 2-D arrays");
+            if (!plane || plane.ndim() != 2) throw py::value_error("planar images take 2-D arrays");
             if (image.m_keep.empty()) {
                 image.init(plane);
             } else {
@@ -94,8 +98,9 @@ public:
                 if (!plane.dtype().equal(first.dtype()) || plane.shape(0) != first.shape(0) ||
                     plane.shape(1) != first.shape(1) || plane.strides(0) != first.strides(0) ||
                     plane.strides(1) != first.strides(1))
-                    throw py::value_error("the planes of an image must share shape, sample "
-                                          "type and strides");
+                    throw py::value_error(
+                        "the planes of an image must share shape, sample "
+                        "type and strides");
                 image.m_writable = image.m_writable && plane.writeable();
             }
             image.slot(s) = const_cast<void*>(plane.data());
@@ -173,8 +178,8 @@ public:
 
     void render(const py::handle& dst, const py::handle& fg, const py::handle& bg,
                 const py::handle& hold, const py::handle& garbage, const py::handle& ref) {
-        std::unique_ptr<ArrayImage> images[6] = {imageOf(dst, "dst"),   imageOf(bg, "bg"),
-                                                 imageOf(fg, "fg"),     imageOf(hold, "hold"),
+        std::unique_ptr<ArrayImage> images[6] = {imageOf(dst, "dst"),         imageOf(bg, "bg"),
+                                                 imageOf(fg, "fg"),           imageOf(hold, "hold"),
                                                  imageOf(garbage, "garbage"), imageOf(ref, "ref")};
         static const char* const kRoles[6] = {"dst", "bg", "fg", "hold", "garbage", "ref"};
         const ArrayImage* out = images[0].get();
@@ -248,60 +253,96 @@ make_luts rebuilds those tables; render keys one tile. Non-zero results raise Ta
         .def("install_callback", &E::installCallback, py::arg("fn"),
              "Calls fn() on every effective parameter change and whenever the engine frees its "
              "tables; None removes it.")
-        .def("set_colourspace", [](E& e, int id) { zephra_setColourspace(e.handle(), id); },
-             py::arg("id"), "0 linear, 1 log, 2 video; any other id acts as linear.")
-        .def("set_screen", [](E& e, float r, float g, float b) { zephra_setScreen(e.handle(), r, g, b); },
-             py::arg("r"), py::arg("g"), py::arg("b"))
-        .def("set_neutral", [](E& e, float r, float g, float b) { zephra_setNeutral(e.handle(), r, g, b); },
-             py::arg("r"), py::arg("g"), py::arg("b"))
-        .def("set_replace", [](E& e, float r, float g, float b) { zephra_setReplace(e.handle(), r, g, b); },
-             py::arg("r"), py::arg("g"), py::arg("b"))
-        .def("set_background",
-             [](E& e, float r, float g, float b) { zephra_setBackground(e.handle(), r, g, b); },
-             py::arg("r"), py::arg("g"), py::arg("b"))
-        .def("set_balance", [](E& e, int which, float v) { zephra_setBalance(e.handle(), which, v); },
-             py::arg("which"), py::arg("v"), "which: 0 shadows, 1 midtones, 2 highlights.")
-        .def("set_gain", [](E& e, int which, float v) { zephra_setGain(e.handle(), which, v); },
-             py::arg("which"), py::arg("v"))
-        .def("set_mp", [](E& e, float r, float g, float b) { zephra_setMp(e.handle(), r, g, b); },
-             py::arg("r"), py::arg("g"), py::arg("b"))
-        .def("set_screen_range", [](E& e, float v) { zephra_setScreenRange(e.handle(), v); },
-             py::arg("v"))
-        .def("set_exposure",
-             [](E& e, float r, float g, float b, int set) { zephra_setExposure(e.handle(), r, g, b, set); },
-             py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0,
-             "set: 0 the foreground's correction, 1 the background's.")
-        .def("set_gamma",
-             [](E& e, float r, float g, float b, int set) { zephra_setGamma(e.handle(), r, g, b, set); },
-             py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0)
-        .def("set_offset",
-             [](E& e, float r, float g, float b, int set) { zephra_setOffset(e.handle(), r, g, b, set); },
-             py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0)
-        .def("set_saturation", [](E& e, float v, int set) { zephra_setSaturation(e.handle(), v, set); },
-             py::arg("v"), py::arg("set") = 0)
-        .def("set_view", [](E& e, int id) { zephra_setView(e.handle(), id); }, py::arg("id"),
-             "0 composite, 1 over the background colour, 2 matte, 4 unpremultiplied, 5 status.")
+        .def(
+            "set_colourspace", [](E& e, int id) { zephra_setColourspace(e.handle(), id); },
+            py::arg("id"), "0 linear, 1 log, 2 video; any other id acts as linear.")
+        .def(
+            "set_screen",
+            [](E& e, float r, float g, float b) { zephra_setScreen(e.handle(), r, g, b); },
+            py::arg("r"), py::arg("g"), py::arg("b"))
+        .def(
+            "set_neutral",
+            [](E& e, float r, float g, float b) { zephra_setNeutral(e.handle(), r, g, b); },
+            py::arg("r"), py::arg("g"), py::arg("b"))
+        .def(
+            "set_replace",
+            [](E& e, float r, float g, float b) { zephra_setReplace(e.handle(), r, g, b); },
+            py::arg("r"), py::arg("g"), py::arg("b"))
+        .def(
+            "set_background",
+            [](E& e, float r, float g, float b) { zephra_setBackground(e.handle(), r, g, b); },
+            py::arg("r"), py::arg("g"), py::arg("b"))
+        .def(
+            "set_balance",
+            [](E& e, int which, float v) { zephra_setBalance(e.handle(), which, v); },
+            py::arg("which"), py::arg("v"), "which: 0 shadows, 1 midtones, 2 highlights.")
+        .def(
+            "set_gain", [](E& e, int which, float v) { zephra_setGain(e.handle(), which, v); },
+            py::arg("which"), py::arg("v"))
+        .def(
+            "set_mp", [](E& e, float r, float g, float b) { zephra_setMp(e.handle(), r, g, b); },
+            py::arg("r"), py::arg("g"), py::arg("b"))
+        .def(
+            "set_screen_range", [](E& e, float v) { zephra_setScreenRange(e.handle(), v); },
+            py::arg("v"))
+        .def(
+            "set_exposure",
+            [](E& e, float r, float g, float b, int set) {
+                zephra_setExposure(e.handle(), r, g, b, set);
+            },
+            py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0,
+            "set: 0 the foreground's correction, 1 the background's.")
+        .def(
+            "set_gamma",
+            [](E& e, float r, float g, float b, int set) {
+                zephra_setGamma(e.handle(), r, g, b, set);
+            },
+            py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0)
+        .def(
+            "set_offset",
+            [](E& e, float r, float g, float b, int set) {
+                zephra_setOffset(e.handle(), r, g, b, set);
+            },
+            py::arg("r"), py::arg("g"), py::arg("b"), py::arg("set") = 0)
+        .def(
+            "set_saturation",
+            [](E& e, float v, int set) { zephra_setSaturation(e.handle(), v, set); }, py::arg("v"),
+            py::arg("set") = 0)
+        .def(
+            "set_view", [](E& e, int id) { zephra_setView(e.handle(), id); }, py::arg("id"),
+            "0 composite, 1 over the background colour, 2 matte, 4 unpremultiplied, 5 status.")
         .def("get_view", [](E& e) { return zephra_getView(e.handle()); })
-        .def("set_fg_max", [](E& e, int max) { zephra_setFgMax(e.handle(), max); }, py::arg("max"))
-        .def("set_bg_max", [](E& e, int max) { zephra_setBgMax(e.handle(), max); }, py::arg("max"))
-        .def("set_g_matte_max", [](E& e, int max) { zephra_setGMatteMax(e.handle(), max); },
-             py::arg("max"))
-        .def("set_h_matte_max", [](E& e, int max) { zephra_setHMatteMax(e.handle(), max); },
-             py::arg("max"))
-        .def("set_dst_max", [](E& e, int max) { zephra_setDstMax(e.handle(), max); }, py::arg("max"))
-        .def("set_ref_max", [](E& e, int max) { zephra_setRefMax(e.handle(), max); }, py::arg("max"))
-        .def("use_hold", [](E& e, int on) { zephra_useHold(e.handle(), on); }, py::arg("on"))
-        .def("use_garbage", [](E& e, int on) { zephra_useGarbage(e.handle(), on); }, py::arg("on"))
-        .def("use_ref", [](E& e, int on) { zephra_useRef(e.handle(), on); }, py::arg("on"))
-        .def("make_luts", [](E& e) {
-                 int result;
-                 {
-                     py::gil_scoped_release unlocked;
-                     result = zephra_makeLuts(e.handle());
-                 }
-                 checkMakeLuts(result);
-             },
-             "Rebuilds the stale tables; raises TablesError when the engine cannot.")
+        .def(
+            "set_fg_max", [](E& e, int max) { zephra_setFgMax(e.handle(), max); }, py::arg("max"))
+        .def(
+            "set_bg_max", [](E& e, int max) { zephra_setBgMax(e.handle(), max); }, py::arg("max"))
+        .def(
+            "set_g_matte_max", [](E& e, int max) { zephra_setGMatteMax(e.handle(), max); },
+            py::arg("max"))
+        .def(
+            "set_h_matte_max", [](E& e, int max) { zephra_setHMatteMax(e.handle(), max); },
+            py::arg("max"))
+        .def(
+            "set_dst_max", [](E& e, int max) { zephra_setDstMax(e.handle(), max); }, py::arg("max"))
+        .def(
+            "set_ref_max", [](E& e, int max) { zephra_setRefMax(e.handle(), max); }, py::arg("max"))
+        .def(
+            "use_hold", [](E& e, int on) { zephra_useHold(e.handle(), on); }, py::arg("on"))
+        .def(
+            "use_garbage", [](E& e, int on) { zephra_useGarbage(e.handle(), on); }, py::arg("on"))
+        .def(
+            "use_ref", [](E& e, int on) { zephra_useRef(e.handle(), on); }, py::arg("on"))
+        .def(
+            "make_luts",
+            [](E& e) {
+                int result;
+                {
+                    py::gil_scoped_release unlocked;
+                    result = zephra_makeLuts(e.handle());
+                }
+                checkMakeLuts(result);
+            },
+            "Rebuilds the stale tables; raises TablesError when the engine cannot.")
         .def("render", &E::render, py::arg("dst"), py::arg("fg") = py::none(),
              py::arg("bg") = py::none(), py::arg("hold") = py::none(),
              py::arg("garbage") = py::none(), py::arg("ref") = py::none(),

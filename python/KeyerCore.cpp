@@ -43,9 +43,8 @@ py::array outputArray(const py::handle& out, const ArrayInput& fg, int bytes) {
     if (!py::isinstance<py::array>(out)) throw py::type_error("out must be a numpy array");
     py::array a = py::reinterpret_borrow<py::array>(out);
     if (!a.dtype().equal(dtype))
-        throw py::type_error("out must hold " + std::string(py::str(dtype)) +
-                             " samples (the widest input's), not " +
-                             std::string(py::str(a.dtype())));
+        throw py::type_error("out must hold " + textOf(dtype) +
+                             " samples (the widest input's), not " + textOf(a.dtype()));
     if (a.ndim() != 3 || a.shape(0) != fg.height || a.shape(1) != fg.width ||
         a.shape(2) != kOutputChannels)
         throw py::value_error("out must have shape (" + std::to_string(fg.height) + ", " +
@@ -103,8 +102,8 @@ py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
         if (!*input) continue;
         const ArrayInput& a = **input;
         if (a.height != fg.height || a.width != fg.width)
-            throw py::value_error(std::string(role) + " is " + sizeText(a) +
-                                  " pixels but fg is " + sizeText(fg) +
+            throw py::value_error(std::string(role) + " is " + sizeText(a) + " pixels but fg is " +
+                                  sizeText(fg) +
                                   ": every picture keyed together has the same size");
         bytes = std::max(bytes, a.bytes);
     }

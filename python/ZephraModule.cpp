@@ -5,9 +5,9 @@
 #include <pybind11/pybind11.h>
 
 #include "host/ZephraParams.h"
+#include "python/BandRender.h"
 #include "python/EngineBinding.h"
 #include "python/EngineError.h"
-#include "python/BandRender.h"
 #include "python/KeyerCore.h"
 
 namespace py = pybind11;
@@ -73,19 +73,17 @@ bool acceptsText(const std::string& name, const std::string& text) {
 }  // namespace
 
 PYBIND11_MODULE(_zephra, m) {
-    m.doc() = "The compiled core of the zephra package; use zephra.key, zephra.Keyer and "
-              "zephra.Engine.";
+    m.doc() =
+        "The compiled core of the zephra package; use zephra.key, zephra.Keyer and "
+        "zephra.Engine.";
 
     static py::exception<EngineError> error(m, "Error", PyExc_RuntimeError);
-    tablesError = new py::object(
-        py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
-            "zephra.TablesError",
-            "The engine could not build its tables (make_luts returned code).", error.ptr(),
-            nullptr)));
-    renderRefused = new py::object(
-        py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
-            "zephra.RenderRefused", "The engine refused a tile (render returned code).",
-            error.ptr(), nullptr)));
+    tablesError = new py::object(py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
+        "zephra.TablesError", "The engine could not build its tables (make_luts returned code).",
+        error.ptr(), nullptr)));
+    renderRefused = new py::object(py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
+        "zephra.RenderRefused", "The engine refused a tile (render returned code).", error.ptr(),
+        nullptr)));
     m.attr("TablesError") = *tablesError;
     m.attr("RenderRefused") = *renderRefused;
     error.attr("__doc__") = "A non-zero result of the keyer engine; `code` holds it.";
