@@ -77,7 +77,8 @@ PYBIND11_MODULE(_zephra, m) {
         "The compiled core of the zephra package; use zephra.key, zephra.Keyer and "
         "zephra.Engine.";
 
-    static py::exception<EngineError> error(m, "Error", PyExc_RuntimeError);
+    // Kept for the life of the process, like the two kinds below.
+    auto& error = *new py::exception<EngineError>(m, "Error", PyExc_RuntimeError);
     tablesError = new py::object(py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
         "zephra.TablesError", "The engine could not build its tables (make_luts returned code).",
         error.ptr(), nullptr)));
