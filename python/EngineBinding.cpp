@@ -89,8 +89,11 @@ public:
         const py::object planes[4] = {r, g, b, a};
         for (int s = 0; s < 4; ++s) {
             if (planes[s].is_none()) continue;
-            py::array plane = py::array::ensure(planes[s]);
-            if (!plane || plane.ndim() != 2) throw py::value_error("planar images take 2-D arrays");
+            // Only arrays: a converted copy would swallow what the engine writes into it.
+            if (!py::isinstance<py::array>(planes[s]))
+                throw py::type_error("planar images take numpy arrays");
+            py::array plane = py::reinterpret_borrow<py::array>(planes[s]);
+            if (plane.ndim() != 2) throw py::value_error("planar images take 2-D arrays");
             if (image.m_keep.empty()) {
                 image.init(plane);
             } else {
@@ -121,6 +124,9 @@ private:
 
     void init(const py::array& array) {
         m_bytes = sampleBytes(array, "an image");
+        if (array.shape(0) > std::numeric_limits<int>::max() ||
+            array.shape(1) > std::numeric_limits<int>::max())
+            throw py::value_error("an image is too large for the engine");
         m_height = static_cast<int>(array.shape(0));
         m_width = static_cast<int>(array.shape(1));
         m_tile.rowStep = sampleStep(array.strides(0), m_bytes, "an image");

@@ -113,6 +113,7 @@ def test_results_and_changes_come_back_as_the_engine_gives_them():
     (lambda e, a: e.render(a.astype(np.float32)), TypeError, "uint8 or uint16"),
     (lambda e, a: e.render(a[::-1]), ValueError, "strides"),
     (lambda e, a: e.render("dst"), TypeError, "zephra.Image"),
+    (lambda e, a: zephra.Image.planar(a[..., 0].tolist()), TypeError, "numpy arrays"),
 ])
 def test_bad_tiles_get_a_clear_error(call, error, words):
     e = prepared(4, 1)
