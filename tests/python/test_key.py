@@ -1,6 +1,8 @@
 """zephra.key and zephra.Keyer: threads, strides, output arrays, table rebuilding, and the
 errors that bad input gets."""
 
+import threading
+
 import numpy as np
 import pytest
 
@@ -134,3 +136,25 @@ def test_a_failed_set_changes_nothing():
         k.set(rScreen=0.2, bogus=1)
     assert k.params["rScreen"] == zephra.defaults()["rScreen"]
     assert k.params["saturation"] == 0.5
+
+
+def test_one_keyer_shared_by_python_threads_keys_every_picture_whole(pictures):
+    fg, bg, _, _ = pictures
+    k = zephra.Keyer(**SCREEN)
+    expected = [zephra.key(fg, bg, saturation=s, **SCREEN) for s in (0.5, 1.5)]
+    results = []
+
+    def work(saturation):
+        for _ in range(20):
+            # The other thread may change the parameters between these two calls, but each
+            # picture is keyed whole with one set of them, never while the engine changes.
+            k.set(saturation=saturation)
+            results.append(k(fg, bg, threads=2))
+
+    threads = [threading.Thread(target=work, args=(s,)) for s in (0.5, 1.5)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert len(results) == 40
+    assert all(any(np.array_equal(r, e) for e in expected) for r in results)
