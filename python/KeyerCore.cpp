@@ -68,7 +68,7 @@ bool sameLayout(const py::array& a, const py::array& b) {
 
 }  // namespace
 
-KeyerCore::KeyerCore() : m_engine(zephra_new()) {
+KeyerCore::KeyerCore() : m_engine(zephra_new()), m_params(KeyerParams::defaults()) {
     if (!m_engine) throw std::bad_alloc();
     zephra_installCallback(m_engine, &KeyerCore::onChange, this);
     // Like the node: no reference plate.
@@ -79,11 +79,15 @@ KeyerCore::~KeyerCore() { zephra_delete(m_engine); }
 
 void KeyerCore::onChange(void* self) { ++static_cast<KeyerCore*>(self)->m_changes; }
 
-bool KeyerCore::set(const std::string& plug, const py::handle& value) {
+void KeyerCore::set(const py::dict& values) {
     std::lock_guard<std::mutex> lock(m_keying);
-    if (py::isinstance<py::str>(value)) return m_params.setText(plug, value.cast<std::string>());
-    if (py::isinstance<py::int_>(value) && m_params.setInt(plug, value.cast<int>())) return true;
-    return m_params.setFloat(plug, value.cast<float>());
+    for (const auto& [key, value] : values) {
+        const std::string plug = key.cast<std::string>();
+        if (py::isinstance<py::str>(value))
+            m_params.setText(plug, value.cast<std::string>());
+        else if (!py::isinstance<py::int_>(value) || !m_params.setInt(plug, value.cast<int>()))
+            m_params.setFloat(plug, value.cast<float>());
+    }
 }
 
 py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,

@@ -25,9 +25,10 @@ public:
     KeyerCore(const KeyerCore&) = delete;
     KeyerCore& operator=(const KeyerCore&) = delete;
 
-    // Sets the parameter of node plug `plug` (a float, int or str value, already checked by
-    // the caller). False when the plug is not one the transfer uses.
-    bool set(const std::string& plug, const py::handle& value);
+    // Sets parameters by node plug name, all at once (a picture being keyed on another thread
+    // sees all of them or none): float, int or str values, already checked by the caller.
+    // Plugs that the transfer does not use (bgColor, clipMode) are passed over.
+    void set(const py::dict& values);
 
     // Keys fg (and the optional images, each None or an array of fg's size) into `out` (None
     // for a new array): RGBA of the widest sample type among the inputs. Releases the
@@ -43,7 +44,7 @@ private:
     static void onChange(void* self);
 
     ZephraHandle m_engine;
-    KeyerParams m_params;
+    KeyerParams m_params;  // guarded by m_keying
     std::atomic<long> m_changes{0};
     // One picture at a time: a transfer must never overlap a render of the same engine.
     std::mutex m_keying;

@@ -109,7 +109,7 @@ PYBIND11_MODULE(_zephra, m) {
 
     py::class_<KeyerCore>(m, "KeyerCore")
         .def(py::init<>())
-        .def("set", &KeyerCore::set, py::arg("plug"), py::arg("value"))
+        .def("set", &KeyerCore::set, py::arg("values"))
         .def("key", &KeyerCore::key, py::arg("fg"), py::arg("bg"), py::arg("holdout"),
              py::arg("garbage"), py::arg("threads"), py::arg("out"))
         .def_property_readonly("changes", &KeyerCore::changes);

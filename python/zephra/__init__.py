@@ -15,6 +15,7 @@ procedural interface one to one.
 import difflib
 import math
 import numbers
+import threading
 
 from . import _zephra
 from ._zephra import Engine, Error, Image, RenderRefused, TablesError
@@ -153,15 +154,16 @@ class Keyer:
     def __init__(self, **params):
         self._given = {}
         self._core = _zephra.KeyerCore()
+        self._setting = threading.Lock()
         self.set(**params)
 
     def set(self, **params):
         """Changes the given parameters; the others keep their values."""
         checked = _check_all(params)
-        self._given.update(checked)
-        values = self.params
-        for arg in _ARGUMENTS:
-            self._core.set(arg["plug"], values[arg["name"]])
+        with self._setting:
+            self._given.update(checked)
+            values = self.params
+            self._core.set({arg["plug"]: values[arg["name"]] for arg in _ARGUMENTS})
 
     @property
     def params(self):
