@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "host/ZephraChannels.h"
+
 namespace zephra_python {
 
 namespace {
@@ -102,16 +104,8 @@ ArrayInput captureArray(const py::handle& object, const char* role) {
 int letterChannel(const ArrayInput& input, char letter) {
     int channelOf[4];
     slotChannels(input.channels, channelOf);
-    switch (letter) {
-        case 'R':
-            return channelOf[kR];
-        case 'G':
-            return channelOf[kG];
-        case 'B':
-            return channelOf[kB];
-        default:
-            return channelOf[kA];
-    }
+    // The host's sample order A, B, G, R runs opposite to the tile's slots r, g, b, a.
+    return channelOf[kA - zephraLetterSample(letter)];
 }
 
 bool TileSource::direct(const ArrayInput& in, int bytes, const int channelOf[4]) {
