@@ -56,7 +56,7 @@ def _closest(word, candidates):
 
 
 def _unknown_parameter(name):
-    close = _closest(name, PARAMETERS)
+    close = _closest(name, PARAMETERS + _IMAGES + ("threads", "out"))
     hint = ("; did you mean " + " or ".join(repr(c) for c in close) + "?") if close else (
         "; the parameters are " + ", ".join(PARAMETERS))
     return TypeError("unknown parameter %r%s" % (name, hint))

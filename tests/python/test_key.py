@@ -98,6 +98,7 @@ def test_a_keyer_rebuilds_only_when_parameters_change(pictures):
     (lambda fg: zephra.key(fg, None, fg[:, :-1, 0]), ValueError, "same size"),
     (lambda fg: zephra.key(fg, rScren=0.1), TypeError, "'rScreen'"),
     (lambda fg: zephra.key(fg, Saturation=1.0), TypeError, "'saturation'"),
+    (lambda fg: zephra.key(fg, thread=2), TypeError, "'threads'"),
     (lambda fg: zephra.key(fg, cspace="Video"), ValueError, "'video'"),
     (lambda fg: zephra.key(fg, output="unpremultipled"), ValueError, "'unpremultiplied'"),
     (lambda fg: zephra.key(fg, holdOutChannel="x"), ValueError, "'A', 'R', 'G', 'B'"),
