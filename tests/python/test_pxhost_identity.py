@@ -17,6 +17,8 @@ U8, U16 = np.uint8, np.uint16
 # name: (pictures, parameters). Pictures: fg, bg, holdout, garbage as (kind, dtype,
 # channels) or None.
 CASES = {
+    # No parameters at all: the script's declared defaults against the package's.
+    "defaults": ((("fg", U16, 3), ("bg", U8, 3), ("matte", U8, None), None), {}),
     "composite-8": (
         (("fg", U8, 3), ("bg", U8, 3), None, None),
         dict(rScreen=0.05, gScreen=0.11, bScreen=0.4, cspace="video")),
@@ -95,8 +97,11 @@ def script_value(value):
 
 
 def pxhost_call(files, params):
-    """Zephra_1v4 with every parameter written out in declaration order."""
+    """Zephra_1v4 with every parameter written out in declaration order (none when no
+    parameter is given, so that the script's own defaults apply)."""
     images = [('FileIn("%s")' % f) if f else "0" for f in files]
+    if not params:
+        return "Zephra_1v4(%s)" % ", ".join(images)
     values = zephra.Keyer(**params).params
     return "Zephra_1v4(%s)" % ", ".join(
         images + [script_value(values[name]) for name in zephra.PARAMETERS])
