@@ -5,6 +5,7 @@
 #include <set>
 
 #include "sdk/PXiCmplr.h"
+#include "sdk/PXiScriptArguments.h"
 #include "sdk/PXiScriptParser.h"
 
 namespace {
@@ -37,11 +38,8 @@ bool isZeroLiteral(const std::string& text) {
     return true;
 }
 
-// How a parameter is named in messages: "parameter 'output'" or "image parameter 2".
 std::string describeParam(const PXiScriptFunction& f, size_t i) {
-    const PXiScriptParam& p = f.params[i];
-    if (!p.name.empty()) return "parameter '" + p.name + "' (" + p.type.name() + ")";
-    return std::string(p.type.name()) + " parameter " + std::to_string(i + 1);
+    return PXiDescribeParameter(f, i);
 }
 
 std::string describeArg(const Expr& e) {
@@ -142,15 +140,16 @@ private:
         r.function = findFunction(e.text);
         if (!r.function) fail(e.pos, "unknown function '" + e.text + "'");
         const PXiScriptFunction& f = *r.function;
-        if (e.args.size() > f.params.size())
-            fail(e.args[f.params.size()].pos, "too many arguments to " + f.name + ": it takes " +
-                                                  std::to_string(f.params.size()) + ", given " +
-                                                  std::to_string(e.args.size()));
+        const std::vector<const Expr*> given = PXiMatchArguments(f, e, m_file);
         for (size_t i = 0; i < f.params.size(); ++i) {
             const PXiScriptParam& p = f.params[i];
             bool isImage = p.type == PXiType::image;
-            if (i < e.args.size()) {
-                const Expr& a = e.args[i];
+            if (!isImage) {
+                r.textPos.push_back(given[i] ? given[i]->pos : e.closePos);
+                r.textGiven.push_back(given[i] != nullptr);
+            }
+            if (given[i]) {
+                const Expr& a = *given[i];
                 if (isImage) {
                     if (a.kind == Expr::Kind::Text)
                         fail(a.pos, f.name + ": " + describeParam(f, i) +

@@ -43,6 +43,9 @@ public:
         std::shared_ptr<const PXiScriptFunction> function;
         std::vector<ImageExpr> images;
         std::vector<std::string> texts;
+        // For each text: where it was given, or the call's ')' when it is the default.
+        std::vector<PXiScriptPos> textPos;
+        std::vector<bool> textGiven;
     };
     struct Step {
         PXiScriptPos pos;
@@ -51,6 +54,10 @@ public:
         ImageExpr image;
         PXiValue literal;  // when !isImage
     };
+
+    // The statements, resolved.
+    const std::vector<Step>& steps() const { return m_steps; }
+    const std::string& file() const { return m_file; }
 
 private:
     std::string m_file;
