@@ -20,6 +20,8 @@ struct Options {
     bool verbose = false;
     bool keepGoing = false;  // go on with the next frame after a failed one
     Progress progress = Progress::Auto;
+    bool quiet = false;   // -q: print neither progress nor the files written
+    bool strict = false;  // --strict: warnings are errors
 };
 
 // Parses argv[1..argc-1]. Throws UsageError naming the option at fault.

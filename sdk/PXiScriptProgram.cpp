@@ -268,7 +268,8 @@ private:
 
 class Interpreter {
 public:
-    Interpreter(const std::string& file, PXiScope& scope) : m_file(file), m_scope(scope) {}
+    Interpreter(const std::string& file, PXiScope& scope, std::vector<PXiScriptCallRecord>* calls)
+        : m_file(file), m_scope(scope), m_calls(calls) {}
 
     PXiIPlug* evaluate(const ImageExpr& e) const {
         switch (e.kind) {
@@ -290,8 +291,12 @@ public:
         const PXiScriptFunction& f = *e.function;
         try {
             PXiScope::Binding b = m_scope.bind(f);
-            if (b.host) return b.host(PXiScriptCall{f, images, texts});
-            return PXiCallExported(b.exported, images, texts);
+            PXiIPlug* result = b.host ? b.host(PXiScriptCall{f, images, texts})
+                                      : PXiCallExported(b.exported, images, texts);
+            if (m_calls)
+                m_calls->push_back(
+                    PXiScriptCallRecord{e.function, m_file, e.pos, images, e.texts, result});
+            return result;
         } catch (const std::exception& x) {
             throw PXiScriptError(m_file, e.pos, f.name + " failed: " + x.what());
         } catch (...) {
@@ -302,6 +307,7 @@ public:
 private:
     const std::string& m_file;
     PXiScope& m_scope;
+    std::vector<PXiScriptCallRecord>* m_calls;
 };
 
 }  // namespace
@@ -328,8 +334,8 @@ PXiType PXiScriptProgram::resultType() const {
     return last.isImage ? PXiType::image : last.literal.type();
 }
 
-PXiValue PXiScriptProgram::run(PXiScope& scope) const {
-    Interpreter interpreter(m_file, scope);
+PXiValue PXiScriptProgram::run(PXiScope& scope, std::vector<PXiScriptCallRecord>* calls) const {
+    Interpreter interpreter(m_file, scope, calls);
     PXiValue result;
     for (const Step& step : m_steps) {
         result = step.isImage ? PXiValue::ofImage(interpreter.evaluate(step.image)) : step.literal;

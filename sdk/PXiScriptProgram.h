@@ -32,7 +32,8 @@ public:
 
     // Runs the statements in `scope`, assigning names there. Throws PXiScriptError at the call
     // that failed. Returns the last statement's value.
-    PXiValue run(PXiScope& scope) const;
+    // Each call made is added to `calls` when it is given.
+    PXiValue run(PXiScope& scope, std::vector<PXiScriptCallRecord>* calls = nullptr) const;
 
     // An image-valued expression, resolved.
     struct ImageExpr {
