@@ -40,7 +40,8 @@ private:
 
 void setMode(Options& options, bool& modeSet, Options::Mode mode, const std::string& what) {
     if (modeSet)
-        throw UsageError(what + ": give one of SCRIPT, -e, --demo, --demo-inputs, not several");
+        throw UsageError(what +
+                         ": give one of SCRIPT, -e, --demo, --demo-inputs, --analyse, not several");
     options.mode = mode;
     modeSet = true;
 }
@@ -116,6 +117,12 @@ Options parseOptions(int argc, const char* const* argv) {
                 options.outDir = args.take();
             else
                 options.outDir = "demo-out";
+        } else if (name == "--analyse" || name == "--analyze") {
+            setMode(options, modeSet, Options::Mode::Analyse, name);
+            options.platePath = args.value(name, inlineValue, hasInline);
+            if (options.platePath.empty()) throw UsageError(name + ": empty file name");
+        } else if (name == "--region") {
+            options.region = args.value(name, inlineValue, hasInline);
         } else if (name == "--demo-inputs") {
             setMode(options, modeSet, Options::Mode::DemoInputs, name);
             options.outDir = args.value(name, inlineValue, hasInline);
@@ -129,6 +136,8 @@ Options parseOptions(int argc, const char* const* argv) {
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
+    if (!options.region.empty() && options.mode != Options::Mode::Analyse)
+        throw UsageError("--region: only with --analyse");
     if (options.mode == Options::Mode::Script && options.scriptPath.empty())
         throw UsageError("script file name is empty");
     if (options.outDir.empty() &&
