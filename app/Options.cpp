@@ -150,22 +150,34 @@ std::string helpText() {
     return R"(Usage: pxhost [OPTIONS] SCRIPT        run a compositing script ("-": read it from standard input)
        pxhost [OPTIONS] -e 'TEXT'     run the script TEXT
        pxhost --demo [DIR]            key the built-in blue-screen shot into DIR (default ./demo-out)
-       pxhost --demo-inputs DIR       write the built-in shot and background plate into DIR
+       pxhost --demo-inputs DIR       write the built-in shot, background plate, hold-out and
+                                      garbage mattes and the shot's true coverage into DIR
+       pxhost --analyse PLATE [--region X,Y,W,H]
+                                      estimate PLATE's screen colour and range; write a starter
+                                      script PLATE-key.pxs and its status picture
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
-and writes them with FileOut(picture, "name"). File names may hold a frame number: name.####.ext
-(padded to the number of '#') or name.%04d.ext; -t then says which frames to render.
+and writes them with FileOut(picture, "name"). Arguments go by position, then by name:
+Zephra_1v4(fg, bg, 0, 0, output = "status", bScreen = 0.4). Relative file names in a script
+file are taken from the script's folder (with -e and "-": from the current folder). File names
+may hold a frame number: name.####.ext (padded to the number of '#') or name.%04d.ext; -t then
+says which frames to render. A run prints the files it wrote.
 
 Options:
   -t, --frames RANGE   frames to render, one at a time: 1-100, 1-100x2 (every 2nd), 1,5,10-20
       --threads N      threads that key each picture (default: one per processor)
-      --plugin-dir DIR look for plug-ins (libpx*_lx.so) in DIR, before the program's own folder;
+      --plugin-dir DIR look for plug-ins (lib*_lx.so) in DIR, before the program's own folder;
                        may be given more than once
   -k, --keep-going     after a failed frame, report it and go on with the next one
       --stop-on-error  stop at the first failed frame (the default)
   -v, --verbose        print the time each frame spent reading, keying and writing
       --progress       show the progress line even when standard error is not a terminal
-  -q, --no-progress    never show the progress line
+      --no-progress    never show the progress line
+  -q, --quiet          no progress line, and no list of the files written
+      --strict         treat warnings as errors (exit status 2). Warnings (file:line:column:
+                       warning: ...) name arguments the keyer takes but falls back on, and keys
+                       whose matte is opaque or clear everywhere or whose pictures look swapped
+      --region X,Y,W,H with --analyse: look only at this part of the plate (in pixels)
   -h, --help           print this text
       --version        print the program's version
 

@@ -48,7 +48,7 @@ int run(int argc, char** argv) {
             return pxhost::runAnalysis(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
-                std::puts(file.c_str());
+                if (!options.quiet) std::puts(file.c_str());
             return 0;
         default:
             break;
