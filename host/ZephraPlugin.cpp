@@ -37,4 +37,4 @@ PXxZephra_1v4_Plugin zephraPlugin;
 
 // Tells the host program what the commands' arguments mean, for named arguments, messages
 // and tools that build controls.
-static const bool zephraCommandsDescribed = (describeZephraCommands(), true);
+[[maybe_unused]] static const bool zephraCommandsDescribed = (describeZephraCommands(), true);
