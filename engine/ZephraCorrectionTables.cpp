@@ -29,7 +29,8 @@ double correctPower(double x, double exponent) {
     return powf32(x, exponent);
 }
 
-// trunc(16383 * clamp01(z) + 0.5); z not a number gives 0.
+// trunc(16383 * clamp01(z) + 0.5); z not a number gives 0. The int bounds never bind for a
+// number: clamp01 already keeps the argument within 0.5 .. 16383.5.
 std::int16_t correctedEntry(double z) {
     return static_cast<std::int16_t>(
         truncSat(kInternalMax * clampTo(z, 0.0, 1.0) + 0.5, 0, kInternalMax));
