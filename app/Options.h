@@ -7,7 +7,7 @@
 namespace pxhost {
 
 struct Options {
-    enum class Mode { Script, Inline, Demo, DemoInputs, Help, Version };
+    enum class Mode { Script, Inline, Demo, DemoInputs, Tune, Help, Version };
     enum class Progress { Auto, On, Off };
 
     Mode mode = Mode::Script;
@@ -20,6 +20,10 @@ struct Options {
     bool verbose = false;
     bool keepGoing = false;  // go on with the next frame after a failed one
     Progress progress = Progress::Auto;
+    struct Tune {  // Mode::Tune: the files named on the command line, the script, the port
+        std::string shot, background, holdOut, garbage, script;
+        int port = 0;  // 0: any free port
+    } tune;
 };
 
 // Parses argv[1..argc-1]. Throws UsageError naming the option at fault.

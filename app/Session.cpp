@@ -223,8 +223,45 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     return frames;
 }
 
-void Session::renderFrame(long frame, FrameTimes& times) {
+PXiScriptResult Session::evaluate(const std::string& text, const std::string& fileName) {
+    PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
+    if (result.error) throw UsageError(result.error->what());
+    return result;
+}
+
+void Session::setFrame(long frame) {
     for (FileInNode* in : m_inputs) in->setFrame(frame);
+}
+
+PXiIBuf Session::renderPicture(PXiIPlug* image) {
+    PXiIBuf buffer;
+    std::string messages;
+    {
+        StderrCaptureScope capture(*m_capture);
+        buffer = PXiRenderImage(image);
+        messages = capture.end();
+    }
+    // The keyer's engine reports a screen colour it cannot key with as a line of its own; the
+    // picture would then be the unkeyed foreground, so the picture fails.
+    std::string keyerError;
+    size_t pos = 0;
+    while (pos < messages.size()) {
+        size_t nl = messages.find('\n', pos);
+        if (nl == std::string::npos) nl = messages.size();
+        const std::string line = messages.substr(pos, nl - pos);
+        if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
+            keyerError = line;
+        else if (!line.empty())
+            std::fprintf(stderr, "%s\n", line.c_str());
+        pos = nl + 1;
+    }
+    if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
+    if (!buffer.getData()) throw RenderError("the picture is empty (no input file gave it a size)");
+    return buffer;
+}
+
+void Session::renderFrame(long frame, FrameTimes& times) {
+    setFrame(frame);
     const double readBefore = m_readClock.seconds;
     double rendering = 0;
     // A picture written to several files (the matte and the colours of one key) is rendered
@@ -242,30 +279,7 @@ void Session::renderFrame(long frame, FrameTimes& times) {
                 continue;
             }
             const Clock::time_point start = Clock::now();
-            PXiIBuf buffer;
-            std::string messages;
-            {
-                StderrCaptureScope capture(*m_capture);
-                buffer = PXiRenderImage(out.image);
-                messages = capture.end();
-            }
-            // The keyer's engine reports a screen colour it cannot key with as a line of its
-            // own; the picture would then be the unkeyed foreground, so the frame fails.
-            std::string keyerError;
-            size_t pos = 0;
-            while (pos < messages.size()) {
-                size_t nl = messages.find('\n', pos);
-                if (nl == std::string::npos) nl = messages.size();
-                const std::string line = messages.substr(pos, nl - pos);
-                if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
-                    keyerError = line;
-                else if (!line.empty())
-                    std::fprintf(stderr, "%s\n", line.c_str());
-                pos = nl + 1;
-            }
-            if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
-            if (!buffer.getData())
-                throw RenderError("the picture is empty (no input file gave it a size)");
+            PXiIBuf buffer = renderPicture(out.image);
             const int channels = out.image->getChannelsPlug()->asInt();
             const PXiIBuf& picture =
                 rendered.emplace(out.image, std::make_pair(std::move(buffer), channels))

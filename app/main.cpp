@@ -14,6 +14,7 @@
 #include "app/Options.h"
 #include "app/Progress.h"
 #include "app/Session.h"
+#include "app/tuner/TunerMain.h"
 
 namespace {
 
@@ -42,6 +43,8 @@ int run(int argc, char** argv) {
         case Options::Mode::Version:
             std::puts(kVersion);
             return 0;
+        case Options::Mode::Tune:
+            return pxhost::tuner::runTuner(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
                 std::puts(file.c_str());

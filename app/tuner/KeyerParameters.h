@@ -1,0 +1,37 @@
+#pragma once
+// What the tuner knows of the keyer command's arguments: names, kinds, defaults, ranges, the
+// group the user guide puts each in, and the texts a text argument accepts.
+
+#include <string>
+#include <vector>
+
+namespace pxhost::tuner {
+
+struct KeyerParameter {
+    enum class Kind { Float, Int, Text };
+    std::string name;  // the argument's name in a script
+    std::string plug;  // the keyer node's plug that the argument sets
+    Kind kind = Kind::Float;
+    std::string defaultText;        // a number, a text, or the name of the parameter it follows
+    bool followsByDefault = false;  // defaultText names another parameter
+    double minimum = 0;
+    double maximum = 1;
+    bool bounded = true;  // false: any value (minimum/maximum only suggest a slider range)
+    std::string group;
+    std::string help;
+    std::vector<std::string> accepted;  // Kind::Text: the texts allowed (empty: any)
+};
+
+struct KeyerCommand {
+    std::string name;                     // the script command
+    std::vector<std::string> imageNames;  // its image arguments in order
+    std::vector<KeyerParameter> parameters;
+
+    // The parameter of that name, or null.
+    const KeyerParameter* find(const std::string& parameterName) const;
+};
+
+// The current keyer command as the loaded plug-in declares it.
+const KeyerCommand& keyerCommand();
+
+}  // namespace pxhost::tuner
