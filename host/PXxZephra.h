@@ -80,6 +80,9 @@ public:
 private:
     // Construction after the engine exists: inputs, plugs, defaults, dependencies.
     void build();
+    // Points the parameter members at the plugs of the same names; throws if one is missing.
+    void bindPlugMembers();
+    PXiPlug* plugNamed(const char* name) const;
     // eval's cases.
     void evalChannels(PXiPlug* plug);
     void evalSize(PXiPlug* plug, bool width);
