@@ -1,6 +1,6 @@
 #pragma once
-// What the tuner knows of the keyer command's arguments: names, kinds, defaults, ranges, the
-// group the user guide puts each in, and the texts a text argument accepts.
+// What the tuner knows of the keyer command's arguments, as the loaded plug-in describes them
+// through the SDK: names, kinds, defaults, ranges, groups, help lines and accepted texts.
 
 #include <string>
 #include <vector>
@@ -16,7 +16,7 @@ struct KeyerParameter {
     bool followsByDefault = false;  // defaultText names another parameter
     double minimum = 0;
     double maximum = 1;
-    bool bounded = true;  // false: any value (minimum/maximum only suggest a slider range)
+    bool bounded = true;  // false: no upper limit
     std::string group;
     std::string help;
     std::vector<std::string> accepted;  // Kind::Text: the texts allowed (empty: any)
@@ -31,7 +31,8 @@ struct KeyerCommand {
     const KeyerParameter* find(const std::string& parameterName) const;
 };
 
-// The current keyer command as the loaded plug-in declares it.
+// The keyer command as the loaded plug-in describes it. Throws UsageError when no loaded
+// plug-in describes it. Call after the plug-ins are loaded.
 const KeyerCommand& keyerCommand();
 
 }  // namespace pxhost::tuner

@@ -54,8 +54,8 @@ std::string checkedValue(const KeyerParameter& p, const std::string& text) {
     }
     if (p.bounded && (v < p.minimum || v > p.maximum))
         throw InvalidParameter(p.name + ": " + text + " is outside " + rangeText(p));
-    if (!p.bounded && p.minimum > 0 && v <= 0)
-        throw InvalidParameter(p.name + ": " + text + " must be above 0");
+    if (v < p.minimum)
+        throw InvalidParameter(p.name + ": " + text + " is below " + formatNumber(p.minimum));
     return formatNumber(v);
 }
 

@@ -14,8 +14,7 @@
   const DECIMALS = 4;          // the keyer uses values to four decimals
   const ZOOM_STEP = 1.25;
   // The order of the parameter groups: as the user guide explains the keyer, screen first.
-  const GROUP_ORDER = ['Screen', 'Foreground bias', 'Balance', 'Gain', 'Spill replace',
-    'Colour correction', 'Colour space', 'Mattes', 'Output'];
+  const GROUP_ORDER = ['Screen', 'Balance', 'Spill', 'Colour', 'Mattes', 'Output'];
   const MAX_ZOOM = 32;
 
   const state = {
@@ -164,7 +163,9 @@
     requestKey();
   }
 
-  function sliderRange(p) { return { min: p.min, max: p.max }; }
+  // Parameters without an upper limit (exposure, gamma) get a slider over the useful part.
+  const SOFT_MAX = 4;
+  function sliderRange(p) { return { min: p.min, max: p.bounded ? p.max : SOFT_MAX }; }
 
   function buildControls() {
     const groups = new Map();
@@ -259,7 +260,7 @@
       row.appendChild(number);
       p.input = number;
       p.slider = slider;
-      const span = p.bounded ? `${p.min} \u2026 ${p.max}` : (p.min > 0 ? 'above 0' : 'any value');
+      const span = `${p.min} \u2026 ${p.bounded ? p.max : '\u221e'}`;
       caption = span + ' \u2014 default ' + (p.follows ? 'follows ' + p.default : p.default);
     }
     row.appendChild(reset);
