@@ -24,6 +24,7 @@ namespace {
 // Pictures kept for quick view switches: the views of one setting of one frame.
 constexpr size_t kRecentPictures = 4;
 constexpr double kMax16 = 65535.0;
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pictures are sent little-endian");
 
 // Names the inputs carry in the session's scope and in saved scripts.
 constexpr const char* kInputNames[] = {"fg", "bg", "holdout", "garbage"};
@@ -57,18 +58,16 @@ std::shared_ptr<Picture> toPicture(const PXiIBuf& buffer, int channels) {
                 for (int c = 0; c < 4; ++c) dst[x * 4 + c] = src[x * 4 + kOrder[c]];
             continue;
         }
-        uint8_t* dst = picture->samples.data() + y * w * 8;
-        for (size_t x = 0; x < w; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                uint16_t v = 0;
-                const size_t i = y * rowSamples + x * 4 + kOrder[c];
-                if (depth == 2)
-                    v = static_cast<const uint16_t*>(buffer.getData())[i];
-                else
-                    v = floatTo16(static_cast<const float*>(buffer.getData())[i]);
-                dst[(x * 4 + c) * 2] = static_cast<uint8_t>(v & 0xff);
-                dst[(x * 4 + c) * 2 + 1] = static_cast<uint8_t>(v >> 8);
-            }
+        // Samples go out little-endian, the order of the processors this program runs on.
+        uint16_t* dst = reinterpret_cast<uint16_t*>(picture->samples.data()) + y * w * 4;
+        if (depth == 2) {
+            const uint16_t* src = static_cast<const uint16_t*>(buffer.getData()) + y * rowSamples;
+            for (size_t x = 0; x < w; ++x)
+                for (int c = 0; c < 4; ++c) dst[x * 4 + c] = src[x * 4 + kOrder[c]];
+        } else {
+            const float* src = static_cast<const float*>(buffer.getData()) + y * rowSamples;
+            for (size_t x = 0; x < w; ++x)
+                for (int c = 0; c < 4; ++c) dst[x * 4 + c] = floatTo16(src[x * 4 + kOrder[c]]);
         }
     }
     return picture;

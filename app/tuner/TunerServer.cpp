@@ -67,16 +67,22 @@ void sendError(httplib::Response& response, int status, const std::string& messa
     response.set_content(json{{"error", message}}.dump(), "application/json");
 }
 
-void sendPicture(httplib::Response& response, const Picture& picture, double milliseconds) {
-    response.set_header("X-Width", std::to_string(picture.width));
-    response.set_header("X-Height", std::to_string(picture.height));
-    response.set_header("X-Bytes-Per-Sample", std::to_string(picture.bytesPerSample));
-    response.set_header("X-Channels", std::to_string(picture.channels));
+void sendPicture(httplib::Response& response, std::shared_ptr<const Picture> picture,
+                 double milliseconds) {
+    response.set_header("X-Width", std::to_string(picture->width));
+    response.set_header("X-Height", std::to_string(picture->height));
+    response.set_header("X-Bytes-Per-Sample", std::to_string(picture->bytesPerSample));
+    response.set_header("X-Channels", std::to_string(picture->channels));
     char ms[32];
     std::snprintf(ms, sizeof ms, "%.1f", milliseconds);
     response.set_header("X-Render-Ms", ms);
-    response.set_content(reinterpret_cast<const char*>(picture.samples.data()),
-                         picture.samples.size(), "application/octet-stream");
+    // Sent from the picture itself, which the response keeps alive: no copy of the samples.
+    response.set_content_provider(
+        picture->samples.size(), "application/octet-stream",
+        [picture](size_t offset, size_t length, httplib::DataSink& sink) {
+            return sink.write(reinterpret_cast<const char*>(picture->samples.data()) + offset,
+                              length);
+        });
 }
 
 std::string shellWord(const std::string& word) {
@@ -251,7 +257,7 @@ void TunerServer::routes() {
             const double ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                     .count();
-            sendPicture(response, *result, ms);
+            sendPicture(response, result, ms);
         } catch (const InvalidParameter& e) {
             sendError(response, kBadRequest, e.what());
         } catch (const json::exception& e) {

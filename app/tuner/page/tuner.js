@@ -13,6 +13,7 @@
   const DARKEST_SHARE = 0.1;   // "darkest part": the darkest tenth of the area
   const DECIMALS = 4;          // the keyer uses values to four decimals
   const ZOOM_STEP = 1.25;
+  const ALPHA_BIT = 1;         // in the host's channel mask
   // The order of the parameter groups: as the user guide explains the keyer, screen first.
   const GROUP_ORDER = ['Screen', 'Balance', 'Spill', 'Colour', 'Mattes', 'Output'];
   const MAX_ZOOM = 32;
@@ -440,7 +441,8 @@
     const m = maxOf(picture);
     const f = (v) => (v / m).toFixed(4);
     if (alphaOnly) return 'A ' + f(picture.data[i + 3]);
-    return `R ${f(picture.data[i])}  G ${f(picture.data[i + 1])}  B ${f(picture.data[i + 2])}  A ${f(picture.data[i + 3])}`;
+    const rgb = `R ${f(picture.data[i])}  G ${f(picture.data[i + 1])}  B ${f(picture.data[i + 2])}`;
+    return picture.channels & ALPHA_BIT ? rgb + `  A ${f(picture.data[i + 3])}` : rgb;
   }
 
   function readout(entry, p) {
@@ -502,6 +504,7 @@
       state.layout = b.dataset.layout;
       document.querySelectorAll('#layout button').forEach((x) => x.classList.toggle('on', x === b));
       draw();
+      fit();
       requestKey();
     }));
     document.querySelectorAll('#tool button').forEach((b) => b.addEventListener('click', () => {
