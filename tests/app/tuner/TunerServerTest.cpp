@@ -57,6 +57,25 @@ Raster makeBackground() {
     return r;
 }
 
+// 16-bit samples as the server sends them (R, G, B, A, little-endian).
+std::vector<uint16_t> samples16(const std::string& body) {
+    std::vector<uint16_t> v(body.size() / 2);
+    std::memcpy(v.data(), body.data(), v.size() * 2);
+    return v;
+}
+
+// How many samples of a picture the page received differ from a file's.
+size_t differingSamples(const std::string& body, const Raster& written) {
+    static const int kOrder[4] = {kSampleR, kSampleG, kSampleB, kSampleA};
+    const std::vector<uint16_t> shown = samples16(body);
+    if (written.depth != 2 || shown.size() != written.sampleCount()) return shown.size() + 1;
+    size_t differing = 0;
+    for (size_t p = 0; p < shown.size() / 4; ++p)
+        for (int c = 0; c < 4; ++c)
+            differing += shown[p * 4 + c] != written.data<uint16_t>()[p * 4 + kOrder[c]];
+    return differing;
+}
+
 // `pxhost --tune` running in the background, stopped with SIGTERM.
 class TunerProcess {
 public:
@@ -135,13 +154,6 @@ protected:
         return s_tuner->client().Post(path.c_str(), s_tuner->auth(), body.dump(),
                                       "application/json");
     }
-    // The raw samples of a response, as a picture of the program's own layout.
-    static std::vector<uint16_t> samples16(const httplib::Result& r) {
-        std::vector<uint16_t> v(r->body.size() / 2);
-        std::memcpy(v.data(), r->body.data(), v.size() * 2);
-        return v;
-    }
-
     static TempDir* s_dir;
     static TunerProcess* s_tuner;
 };
@@ -235,15 +247,8 @@ TEST_F(TunerApi, KeyEqualsTheSavedScriptsRender) {
     const TempDir elsewhere;
     const RunResult run = runProgram(PXHOST_PATH, {*s_dir / "key.pxs"}, elsewhere.path());
     ASSERT_EQ(run.status, 0) << run.err;
-    const Raster written = readImage(*s_dir / "key.png");
-    ASSERT_EQ(written.depth, 2);
-    const std::vector<uint16_t> shown = samples16(key);
-    static const int kOrder[4] = {kSampleR, kSampleG, kSampleB, kSampleA};
-    size_t differing = 0;
-    for (size_t p = 0; p < size_t(kWidth) * kHeight; ++p)
-        for (int c = 0; c < 4; ++c)
-            differing += shown[p * 4 + c] != written.data<uint16_t>()[p * 4 + kOrder[c]];
-    EXPECT_EQ(differing, 0u);
+    EXPECT_EQ(differingSamples(key->body, readImage(*s_dir / "key.png")), 0u);
+    const std::vector<uint16_t> shown = samples16(key->body);
     // The key did something: the screen side is transparent, the subject opaque.
     EXPECT_EQ(shown[(10 * kWidth + 2) * 4 + 3], 0);
     EXPECT_EQ(shown[(10 * kWidth + kWidth - 2) * 4 + 3], 65535);
@@ -251,7 +256,7 @@ TEST_F(TunerApi, KeyEqualsTheSavedScriptsRender) {
     // Views differ from one another; the original is the plate as stored.
     const auto original = s_tuner->client().Get("/api/original?frame=1", s_tuner->auth());
     ASSERT_EQ(original->status, 200);
-    EXPECT_EQ(samples16(original)[(5 * kWidth + 3) * 4 + 2],
+    EXPECT_EQ(samples16(original->body)[(5 * kWidth + 3) * 4 + 2],
               makePlate().data<uint16_t>()[(5 * kWidth + 3) * 4 + kSampleB]);
     const auto status =
         post("/api/key", {{"frame", 1}, {"view", "status"}, {"values", kKeyValues}});
@@ -276,6 +281,40 @@ TEST_F(TunerApi, StartsFromAScriptsParameters) {
     EXPECT_EQ(loaded["highlightGain"], "shadowGain");  // left at its default: follows
     EXPECT_EQ(loaded["output"], "compOnBlack");
     EXPECT_EQ(second.stop(), 0);
+}
+
+// With -t, every frame of the range can be keyed, and the saved script renders the range.
+TEST(TunerSequence, KeysEachFrameAndSavesTheRange) {
+    const TempDir dir;
+    Raster plate = makePlate();
+    writeImage(dir / "plate.0001.png", plate, {});
+    for (size_t i = 0; i < plate.sampleCount(); i += 4 * 5)
+        plate.data<uint16_t>()[i + kSampleR] = 0;
+    writeImage(dir / "plate.0002.png", plate, {});
+    TunerProcess tuner({dir / "plate.####.png", "-t", "1-2", "--script", dir / "seq.pxs"});
+    ASSERT_TRUE(tuner.running());
+    const auto setup = tuner.client().Get("/api/setup", tuner.auth());
+    EXPECT_EQ(json::parse(setup->body)["frames"], json::array({1, 2}));
+    const auto key = [&](int frame) {
+        return tuner.client().Post("/api/key", tuner.auth(),
+                                   json{{"frame", frame}, {"values", kKeyValues}}.dump(),
+                                   "application/json");
+    };
+    const auto first = key(1), second = key(2);
+    ASSERT_EQ(first->status, 200);
+    ASSERT_EQ(second->status, 200);
+    EXPECT_NE(first->body, second->body);
+    EXPECT_EQ(key(3)->status, 400);
+
+    const auto saved = tuner.client().Post("/api/save", tuner.auth(),
+                                           json{{"values", kKeyValues}}.dump(), "application/json");
+    ASSERT_EQ(saved->status, 200);
+    const std::string command = json::parse(saved->body)["commandLine"];
+    EXPECT_NE(command.find("-t 1-2 "), std::string::npos) << command;
+    const TempDir elsewhere;
+    ASSERT_EQ(runProgram(PXHOST_PATH, {"-t", "1-2", dir / "seq.pxs"}, elsewhere.path()).status, 0);
+    EXPECT_EQ(differingSamples(second->body, readImage(dir / "seq.0002.png")), 0u);
+    EXPECT_EQ(tuner.stop(), 0);
 }
 
 }  // namespace
