@@ -117,6 +117,9 @@ Options parseOptions(int argc, const char* const* argv) {
             options.progress = Options::Progress::On;
         } else if (name == "-q" || name == "--no-progress" || name == "--quiet") {
             options.progress = Options::Progress::Off;
+            options.quiet = options.quiet || name != "--no-progress";
+        } else if (name == "--strict") {
+            options.strict = true;
         } else if (name == "--demo") {
             setMode(options, modeSet, Options::Mode::Demo, name);
             // The folder is optional: the next argument is it unless it is an option.
@@ -150,7 +153,7 @@ Options parseOptions(int argc, const char* const* argv) {
         if (hasInline &&
             (name == "-v" || name == "--verbose" || name == "-k" || name == "--keep-going" ||
              name == "--progress" || name == "-q" || name == "--no-progress" || name == "--quiet" ||
-             name == "--stop-on-error"))
+             name == "--stop-on-error" || name == "--strict"))
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");

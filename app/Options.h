@@ -20,7 +20,9 @@ struct Options {
     bool verbose = false;
     bool keepGoing = false;  // go on with the next frame after a failed one
     Progress progress = Progress::Auto;
-    struct Tune {  // Mode::Tune: the files named on the command line, the script, the port
+    bool quiet = false;   // -q: print neither progress nor the files written
+    bool strict = false;  // --strict: warnings are errors
+    struct Tune {         // Mode::Tune: the files named on the command line, the script, the port
         std::string shot, background, holdOut, garbage, script;
         int port = 0;  // 0: any free port
     } tune;

@@ -13,6 +13,7 @@
 #include "app/AtomicOutputFile.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
+#include "app/ScriptFiles.h"
 #include "app/StderrCapture.h"
 #include "sdk/PXiError.h"
 #include "sdk/PXiIPlug.h"
@@ -141,7 +142,7 @@ void Session::declareHostFunctions() {
 PXiIPlug* Session::fileIn(const char* name) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    auto node = std::make_unique<FileInNode>(SequencePattern(file), &m_readClock);
+    auto node = std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock);
     node->setParent(PXiNode::getRoot());
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
@@ -160,7 +161,7 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
                          "\" (use \"8\", \"16\", \"half\" or \"float\")");
     options.channels = textArg(channels);
     options.compression = textArg(compression);
-    SequencePattern pattern(file);
+    SequencePattern pattern(scriptFile(file));
     // Checks the format and the channel selection now, with the script's line and column.
     checkWritable(pattern.fileName(0), options);
     m_outputs.push_back({image, pattern, options});
@@ -170,8 +171,14 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
 void Session::runScript(const std::string& text, const std::string& fileName) {
     const PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
     if (result.error) throw UsageError(result.error->what());
+    m_diagnostics.scriptWarnings(result.warnings);
+    m_keyChecks.setCalls(result.calls);
     if (m_outputs.empty())
         throw UsageError(fileName + ": the script writes no picture (use FileOut)");
+}
+
+std::string Session::scriptFile(const std::string& name) const {
+    return resolveScriptFile(m_scriptFolder, name);
 }
 
 std::vector<long> Session::planFrames(const std::string& framesOption) {
@@ -301,6 +308,7 @@ void Session::renderFrame(long frame, FrameTimes& times) {
             throw RenderError(name + ": not enough memory to render the picture");
         }
     }
+    for (const PXiScriptError& w : checkKeys(m_keyChecks, frame)) m_diagnostics.frameWarning(w);
     times.read = m_readClock.seconds - readBefore;
     times.key = std::max(0.0, rendering - times.read);
 }
@@ -313,6 +321,9 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
         try {
             renderFrame(frame, times);
             progress.frameDone(frame, times);
+        } catch (const UsageError&) {
+            progress.clearLine();
+            throw;  // a warning that --strict makes an error ends the run as a script error
         } catch (const std::exception& e) {
             progress.clearLine();
             std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());

@@ -36,8 +36,17 @@ void describe(const char* command, const ZephraArg* args, std::size_t count) {
         // An argument may also be called by the plug or input it sets ("rReplace",
         // "colourspace", "HoldOutMatte").
         const char* alias = std::strcmp(a.name, a.plug) != 0 ? a.plug : nullptr;
-        specs[i] = {a.name,    kindOf(a.kind), a.defaultText, a.follows, a.minimum,
-                    a.maximum, a.group,        a.help,        a.choices, alias};
+        specs[i] = {a.name,
+                    kindOf(a.kind),
+                    a.defaultText,
+                    a.follows,
+                    a.minimum,
+                    a.maximum,
+                    a.group,
+                    a.help,
+                    a.choices,
+                    alias,
+                    zephraChoiceByFirstLetter(a)};
     }
     PXiCommandInfo::add(command, specs, count);
 }

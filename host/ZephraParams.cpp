@@ -172,10 +172,12 @@ double zephraDefaultValue(const ZephraArg& arg) {
     return std::strtod(arg.defaultText, nullptr);
 }
 
+bool zephraChoiceByFirstLetter(const ZephraArg& arg) { return arg.choices == kChannelLetters; }
+
 bool zephraAcceptsText(const ZephraArg& arg, const char* text) {
     if (!arg.choices) return true;
     if (!text) return false;
-    if (arg.choices == kChannelLetters) {
+    if (zephraChoiceByFirstLetter(arg)) {
         char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
         for (const char* const* c = arg.choices; *c; ++c)
             if ((*c)[0] == letter) return true;

@@ -75,6 +75,10 @@ double zephraDefaultValue(const ZephraArg& arg);
 // character, upper-cased. True for arguments without choices.
 bool zephraAcceptsText(const ZephraArg& arg, const char* text);
 
+// Whether a text argument's choices are matched by their first character in either case
+// (channel letters) rather than whole.
+bool zephraChoiceByFirstLetter(const ZephraArg& arg);
+
 // The declaration of a command with these arguments, as the plug-in compiles it.
 std::string zephraDeclaration(const char* command, const std::vector<ZephraArg>& args);
 // Both declarations, Zephra_1v4 then Zephra_1v3.

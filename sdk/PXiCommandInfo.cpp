@@ -1,5 +1,6 @@
 #include "sdk/PXiCommandInfo.h"
 
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -19,6 +20,18 @@ Registry& registry() {
 }
 
 }  // namespace
+
+bool PXiCommandArg::accepts(const std::string& text) const {
+    if (choices.empty()) return true;
+    for (const std::string& c : choices) {
+        if (!choiceByFirstLetter && c == text) return true;
+        if (choiceByFirstLetter && !text.empty() && !c.empty() &&
+            std::toupper(static_cast<unsigned char>(text[0])) ==
+                std::toupper(static_cast<unsigned char>(c[0])))
+            return true;
+    }
+    return false;
+}
 
 const PXiCommandArg* PXiCommandDescription::find(const std::string& name) const {
     int i = indexOf(name);
@@ -59,6 +72,7 @@ void PXiCommandInfo::add(const char* command, const PXiCommandArgSpec* args, siz
         a.help = text(s.help);
         for (const char* const* c = s.choices; c && *c; ++c) a.choices.push_back(*c);
         if (s.alias) a.aliases.push_back(s.alias);
+        a.choiceByFirstLetter = s.choiceByFirstLetter;
         described.push_back(std::move(a));
     }
     add(text(command), std::move(described));

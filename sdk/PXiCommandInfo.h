@@ -29,6 +29,13 @@ struct PXiCommandArg {
     std::vector<std::string> choices;
     // Further names a call may use for this argument (the node input an image feeds).
     std::vector<std::string> aliases;
+    // Whether a text is matched to the choices by its first character, in either case
+    // (channel letters), rather than whole and exactly.
+    bool choiceByFirstLetter = false;
+
+    // Whether the command takes `text` as one of its choices rather than falling back; true
+    // when the argument has no choices.
+    bool accepts(const std::string& text) const;
 };
 
 struct PXiCommandDescription {
@@ -54,6 +61,7 @@ struct PXiCommandArgSpec {
     const char* help;
     const char* const* choices;
     const char* alias;
+    bool choiceByFirstLetter;
 };
 
 // The process's registry of command descriptions. Safe to use from several threads and from

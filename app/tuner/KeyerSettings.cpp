@@ -12,7 +12,6 @@ using Kind = KeyerParameter::Kind;
 
 // Significant digits a number keeps in a script: more than the keyer's four decimals use.
 constexpr int kNumberDigits = 6;
-constexpr bool kNamedArguments = false;  // TEMPORARY until the script language has them
 
 bool parseNumber(const std::string& text, double& value) {
     if (text.empty() || text.size() > 64) return false;
@@ -110,11 +109,9 @@ std::string KeyerSettings::call(const std::vector<std::string>& images,
         std::string value = m_values[i];
         if (p.name == "output" && !outputOverride.empty())
             value = outputOverride;
-        else if (kNamedArguments && value == defaultValue(p))
+        else if (value == defaultValue(p))
             continue;
-        const bool quoted = p.kind == Kind::Text || (p.followsByDefault && value == p.defaultText);
-        text += ", " + (kNamedArguments ? p.name + "=" : "") +
-                (quoted ? quoteScriptText(value) : value);
+        text += ", " + p.name + "=" + (p.kind == Kind::Text ? quoteScriptText(value) : value);
     }
     return text + ")";
 }

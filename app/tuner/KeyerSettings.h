@@ -31,7 +31,7 @@ public:
     bool isDefault(const std::string& name) const;
 
     // The keyer call: the image arguments as given (names or 0), then every parameter that
-    // differs from its default. outputOverride, when not empty, replaces the output parameter.
+    // differs from its default, by name. outputOverride, when not empty, replaces the output parameter.
     std::string call(const std::vector<std::string>& images,
                      const std::string& outputOverride = "") const;
 
