@@ -95,11 +95,6 @@ const std::string& KeyerSettings::value(const std::string& name) const {
     return m_values[indexOf(name)];
 }
 
-bool KeyerSettings::isDefault(const std::string& name) const {
-    const size_t i = indexOf(name);
-    return m_values[i] == defaultValue(m_command.parameters[i]);
-}
-
 std::string KeyerSettings::call(const std::vector<std::string>& images,
                                 const std::string& outputOverride) const {
     std::string text = m_command.name + "(";

@@ -27,11 +27,10 @@ public:
     // of the accepted texts for text parameters. Throws InvalidParameter and keeps the old value.
     void set(const std::string& name, const std::string& text);
     const std::string& value(const std::string& name) const;
-    // Whether a parameter holds its default (and is then left out of a script).
-    bool isDefault(const std::string& name) const;
 
     // The keyer call: the image arguments as given (names or 0), then every parameter that
-    // differs from its default, by name. outputOverride, when not empty, replaces the output parameter.
+    // differs from its default, by name. outputOverride, when not empty, replaces the output
+    // parameter.
     std::string call(const std::vector<std::string>& images,
                      const std::string& outputOverride = "") const;
 
