@@ -174,9 +174,10 @@ std::string helpText() {
        pxhost [OPTIONS] -e 'TEXT'     run the script TEXT
        pxhost --demo [DIR]            key the built-in blue-screen shot into DIR (default ./demo-out)
        pxhost --demo-inputs DIR       write the built-in shot and background plate into DIR
-       pxhost --tune SHOT [--bg PLATE] [--holdout MATTE] [--garbage MATTE] [--script key.pxs]
-              [-t RANGE] [--port N]       tune the keyer on SHOT in the browser: prints the
-                                      address to open; "Save script" writes key.pxs
+       pxhost --tune SHOT [--bg PLATE] [--holdout MATTE] [--garbage MATTE] [--script FILE]
+                     [-t RANGE] [--port N]
+                                      tune the keyer on SHOT in a web page on this machine:
+                                      prints its address; "Save script" writes FILE
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
 and writes them with FileOut(picture, "name"). File names may hold a frame number: name.####.ext
