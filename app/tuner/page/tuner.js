@@ -407,8 +407,18 @@
     };
   }
 
+  // Two pictures sit side by side or one above the other, whichever shows them larger.
+  function orientPanes() {
+    const area = $('panels');
+    const [w, h] = imageSize();
+    const across = Math.min(area.clientWidth / 2 / w, area.clientHeight / h);
+    const stacked = Math.min(area.clientWidth / w, area.clientHeight / 2 / h);
+    area.classList.toggle('stacked', state.layout === 'split' && stacked > across);
+  }
+
   function draw() {
     state.panes.forEach((entry, i) => { entry.pane.hidden = i > 0 && state.layout !== 'split'; });
+    orientPanes();
     for (const entry of visiblePanes()) {
       const c = entry.canvas;
       const dpr = window.devicePixelRatio || 1;
