@@ -7,13 +7,15 @@
 namespace pxhost {
 
 struct Options {
-    enum class Mode { Script, Inline, Demo, DemoInputs, Tune, Help, Version };
+    enum class Mode { Script, Inline, Demo, DemoInputs, Analyse, Tune, Help, Version };
     enum class Progress { Auto, On, Off };
 
     Mode mode = Mode::Script;
     std::string scriptPath;  // Mode::Script; "-" reads the script from standard input
     std::string scriptText;  // Mode::Inline
     std::string outDir;      // Mode::Demo and Mode::DemoInputs
+    std::string platePath;   // Mode::Analyse
+    std::string region;      // --region as given; empty when not given
     std::string frames;      // -t as given; empty when not given
     int threads = 0;         // --threads; 0: one per processor
     std::vector<std::string> pluginDirs;

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/Analyse.h"
 #include "app/Demo.h"
 #include "app/HostError.h"
 #include "app/Options.h"
@@ -44,11 +45,13 @@ int run(int argc, char** argv) {
         case Options::Mode::Version:
             std::puts(kVersion);
             return 0;
+        case Options::Mode::Analyse:
+            return pxhost::runAnalysis(options);
         case Options::Mode::Tune:
             return pxhost::tuner::runTuner(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
-                std::puts(file.c_str());
+                if (!options.quiet) std::puts(file.c_str());
             return 0;
         default:
             break;

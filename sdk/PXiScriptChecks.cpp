@@ -74,7 +74,7 @@ private:
                 m_file, pos,
                 what + " = " + text + " is outside its range 0 to 1: give it as a fraction of 1 (" +
                     (scale == kMax8Bit ? "8" : "16") + "-bit code value " + text + " is " + text +
-                    "/" + number(scale) + " = " + number(v / scale) + ")");
+                    "/" + std::to_string(static_cast<int>(scale)) + " = " + number(v / scale) + ")");
         }
         if (!(a.minimum < a.maximum)) return;  // no range described
         if (v < a.minimum && std::isfinite(a.minimum))

@@ -46,6 +46,13 @@ TEST(Options, ModesAndTheirArguments) {
     EXPECT_EQ(parse({"--help", "--bogus"}).mode, Options::Mode::Help);
     EXPECT_EQ(parse({"--version"}).mode, Options::Mode::Version);
     EXPECT_EQ(parse({"-q", "s"}).progress, Options::Progress::Off);
+    EXPECT_TRUE(parse({"-q", "s"}).quiet);
+    EXPECT_FALSE(parse({"--no-progress", "s"}).quiet);
+    EXPECT_TRUE(parse({"--strict", "s"}).strict);
+    const Options a = parse({"--analyse", "plate.exr", "--region", "1,2,3,4"});
+    EXPECT_EQ(a.mode, Options::Mode::Analyse);
+    EXPECT_EQ(a.platePath, "plate.exr");
+    EXPECT_EQ(a.region, "1,2,3,4");
     const Options tune = parse({"--tune", "fg.png", "--bg", "bg.png", "--holdout=h.png",
                                 "--garbage", "g.png", "--script", "k.pxs", "--port", "8080"});
     EXPECT_EQ(tune.mode, Options::Mode::Tune);
@@ -73,6 +80,10 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
         {{"a.pxs", "-e", "x"}, "-e"},
         {{"--demo-inputs"}, "--demo-inputs"},
         {{"--verbose=1", "s"}, "--verbose"},
+        {{"--strict=yes", "s"}, "--strict"},
+        {{"--analyse"}, "--analyse"},
+        {{"--region", "1,2,3,4", "s"}, "--region"},
+        {{"--analyse", "p.png", "s"}, "s"},
         {{"--tune"}, "--tune"},
         {{"--tune", "a.png", "b.pxs"}, "b.pxs"},
         {{"--bg", "b.png", "s"}, "--bg"},
@@ -92,11 +103,12 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
 
 TEST(Options, HelpNamesEveryOption) {
     const std::string help = helpText();
-    for (const char* option : {"-t",           "--threads", "--plugin-dir", "-k",
-                               "--keep-going", "-v",        "--progress",   "--no-progress",
-                               "--help",       "--version", "--demo",       "--demo-inputs",
-                               "-e",           "--tune",    "--bg",         "--holdout",
-                               "--garbage",    "--script",  "--port",       "Exit status"})
+    for (const char* option : {"-t",           "--threads",   "--plugin-dir", "-k",
+                               "--keep-going", "-v",          "--progress",   "--no-progress",
+                               "--help",       "--version",   "--demo",       "--demo-inputs",
+                               "-e",           "Exit status", "--strict",     "--analyse",
+                               "--region",     "-q",          "--tune",       "--bg",
+                               "--holdout",    "--garbage",   "--script",     "--port"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -108,6 +108,43 @@ TEST(ZephraParams, TextsTheKeyerTakesRatherThanFallingBack) {
     }
 }
 
+// What the table says the keyer accepts, what the plug-in tells the host program, and what the
+// node does with the text agree.
+class ZephraTexts : public KeyerFixture {};
+
+TEST_F(ZephraTexts, AcceptedTextsAreThoseTheNodeTakesAndTheDescriptionSays) {
+    const char* const texts[] = {"composite", "compOnBlack", "compOnReplace", "unpremultiplied",
+                                 "status",    "Status",      "matte",         "",
+                                 "linear",    "log",         "video",         "Video",
+                                 "A",         "r",           "green",         "b",
+                                 "x",         " R"};
+    image("fg", 4, 3, 1);
+    PXxZephra* node = run("k = Zephra_1v4(fg, 0, 0, 0);");
+    ASSERT_NE(node, nullptr);
+    auto described = PXiCommandInfo::find(kZephraCommand);
+    for (const char* name : {"output", "cspace", "holdOutChannel", "garbageChannel"}) {
+        const ZephraArg& arg = *zephraFindArg(name);
+        const PXiCommandArg& d = *described->find(name);
+        for (const char* text : texts) {
+            SCOPED_TRACE(std::string(name) + " \"" + text + "\"");
+            const bool accepted = zephraAcceptsText(arg, text);
+            EXPECT_EQ(d.accepts(text), accepted);
+            if (arg.plug == std::string("output")) {
+                node->output->set(text);
+                EXPECT_EQ(node->getKeyView() != 0 || std::string(text) == "composite", accepted);
+            } else if (arg.plug == std::string("colourspace")) {
+                // A text the keyer does not know leaves the colour space it had.
+                node->colourspace->set("log");
+                node->getOutput()->getDescriptionPlug()->asString();
+                node->colourspace->set(text);
+                node->getOutput()->getDescriptionPlug()->asString();
+                EXPECT_EQ(node->getEngine()->colourspace != 1 || std::string(text) == "log",
+                          accepted);
+            }
+        }
+    }
+}
+
 class ZephraRanges : public KeyerFixture {
 protected:
     // Every float parameter as the engine holds it after the transfer.
