@@ -280,7 +280,8 @@
       const v = state.values[p.name];
       const follows = p.follows && v === p.default;
       p.row.classList.toggle('follows', follows);
-      p.row.classList.toggle('changed', v !== p.default && String(parseFloat(v)) !== String(parseFloat(p.default)));
+      const numeric = p.kind !== 'text' && !follows && !p.follows;
+      p.row.classList.toggle('changed', numeric ? parseFloat(v) !== parseFloat(p.default) : v !== p.default);
       if (p.kind === 'text') {
         p.input.value = v;
       } else if (p.input.type === 'checkbox') {
