@@ -19,6 +19,17 @@ int parseThreadCount(const std::string& text) {
     return static_cast<int>(n);
 }
 
+constexpr int kMaxPort = 65535;
+
+int parsePort(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || n < 0 || n > kMaxPort)
+        throw UsageError("--port: expected a port number from 0 to 65535, got \"" + text + "\"");
+    return static_cast<int>(n);
+}
+
 class ArgReader {
 public:
     ArgReader(int argc, const char* const* argv) : m_argc(argc), m_argv(argv) {}
@@ -41,7 +52,8 @@ private:
 void setMode(Options& options, bool& modeSet, Options::Mode mode, const std::string& what) {
     if (modeSet)
         throw UsageError(what +
-                         ": give one of SCRIPT, -e, --demo, --demo-inputs, --analyse, not several");
+                         ": give one of SCRIPT, -e, --demo, --demo-inputs, --analyse, --tune, "
+                         "not several");
     options.mode = mode;
     modeSet = true;
 }
@@ -52,6 +64,7 @@ Options parseOptions(int argc, const char* const* argv) {
     Options options;
     bool modeSet = false;
     bool optionsEnded = false;
+    std::string tuneOnly;  // the last option that only --tune takes
     ArgReader args(argc, argv);
     while (!args.done()) {
         std::string arg = args.take();
@@ -117,6 +130,21 @@ Options parseOptions(int argc, const char* const* argv) {
                 options.outDir = args.take();
             else
                 options.outDir = "demo-out";
+        } else if (name == "--tune") {
+            setMode(options, modeSet, Options::Mode::Tune, name);
+            options.tune.shot = args.value(name, inlineValue, hasInline);
+        } else if (name == "--bg" || name == "--holdout" || name == "--garbage" ||
+                   name == "--script") {
+            std::string& file = name == "--bg"        ? options.tune.background
+                                : name == "--holdout" ? options.tune.holdOut
+                                : name == "--garbage" ? options.tune.garbage
+                                                      : options.tune.script;
+            file = args.value(name, inlineValue, hasInline);
+            if (file.empty()) throw UsageError(name + ": empty file name");
+            tuneOnly = name;
+        } else if (name == "--port") {
+            options.tune.port = parsePort(args.value(name, inlineValue, hasInline));
+            tuneOnly = name;
         } else if (name == "--analyse" || name == "--analyze") {
             setMode(options, modeSet, Options::Mode::Analyse, name);
             options.platePath = args.value(name, inlineValue, hasInline);
@@ -136,6 +164,10 @@ Options parseOptions(int argc, const char* const* argv) {
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
+    if (!tuneOnly.empty() && options.mode != Options::Mode::Tune)
+        throw UsageError(tuneOnly + ": only with --tune");
+    if (options.mode == Options::Mode::Tune && options.tune.shot.empty())
+        throw UsageError("--tune: empty file name");
     if (!options.region.empty() && options.mode != Options::Mode::Analyse)
         throw UsageError("--region: only with --analyse");
     if (options.mode == Options::Mode::Script && options.scriptPath.empty())
@@ -155,6 +187,10 @@ std::string helpText() {
        pxhost --analyse PLATE [--region X,Y,W,H]
                                       estimate PLATE's screen colour and range; write a starter
                                       script PLATE-key.pxs and its status picture
+       pxhost --tune SHOT [--bg PLATE] [--holdout MATTE] [--garbage MATTE] [--script FILE]
+                     [-t RANGE] [--port N]
+                                      tune the keyer on SHOT in a web page on this machine:
+                                      prints its address; "Save script" writes FILE
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
 and writes them with FileOut(picture, "name"). Arguments go by position, then by name:

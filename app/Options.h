@@ -7,7 +7,7 @@
 namespace pxhost {
 
 struct Options {
-    enum class Mode { Script, Inline, Demo, DemoInputs, Analyse, Help, Version };
+    enum class Mode { Script, Inline, Demo, DemoInputs, Analyse, Tune, Help, Version };
     enum class Progress { Auto, On, Off };
 
     Mode mode = Mode::Script;
@@ -24,6 +24,10 @@ struct Options {
     Progress progress = Progress::Auto;
     bool quiet = false;   // -q: print neither progress nor the files written
     bool strict = false;  // --strict: warnings are errors
+    struct Tune {         // Mode::Tune: the files named on the command line, the script, the port
+        std::string shot, background, holdOut, garbage, script;
+        int port = 0;  // 0: any free port
+    } tune;
 };
 
 // Parses argv[1..argc-1]. Throws UsageError naming the option at fault.

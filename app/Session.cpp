@@ -315,6 +315,28 @@ bool isKeyerError(const std::exception_ptr& failure) {
 
 }  // namespace
 
+PXiScriptResult Session::evaluate(const std::string& text, const std::string& fileName) {
+    PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
+    if (result.error) throw UsageError(result.error->what());
+    return result;
+}
+
+void Session::setFrame(long frame) {
+    for (FileInNode* in : m_inputs) in->setFrame(frame);
+}
+
+PXiIBuf Session::renderPicture(PXiIPlug* image) {
+    PXiIBuf buffer;
+    {
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        StderrCaptureScope capture(*m_capture);
+        buffer = PXiRenderImage(image);
+        passOnMessages(capture.end());
+    }
+    if (!buffer.getData()) throw RenderError("the picture is empty (no input file gave it a size)");
+    return buffer;
+}
+
 void Session::readFrame(long frame, FrameWork& work) {
     const Clock::time_point start = Clock::now();
     m_readAhead.resize(m_inputs.size());
@@ -368,14 +390,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
         if (!picture) {
             try {
                 auto made = std::make_shared<FrameWork::Picture>();
-                {
-                    const std::lock_guard<std::mutex> quiet(m_captureUse);
-                    StderrCaptureScope capture(*m_capture);
-                    made->buffer = PXiRenderImage(out.image);
-                    passOnMessages(capture.end());
-                }
-                if (!made->buffer.getData())
-                    throw RenderError("the picture is empty (no input file gave it a size)");
+                made->buffer = renderPicture(out.image);
                 made->channels = out.image->getChannelsPlug()->asInt();
                 picture = std::move(made);
             } catch (...) {

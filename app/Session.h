@@ -14,6 +14,8 @@
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
+#include "sdk/PXiImage.h"
+#include "sdk/PXiScriptRunner.h"
 
 class PXiIPlug;
 
@@ -58,6 +60,17 @@ public:
     // status: 0, or 1 when a frame failed (reported on standard error, naming the frame and
     // file). keepGoing: go on after a failed frame.
     int render(const std::vector<long>& frames, Progress& progress, bool keepGoing);
+
+    // Runs script text in the session's scope without requiring it to write anything, and
+    // returns the pictures it assigned to names. Throws UsageError for an error in the script.
+    PXiScriptResult evaluate(const std::string& text, const std::string& fileName);
+
+    // Points every FileIn of the session at the file of a frame (read when first needed).
+    void setFrame(long frame);
+
+    // Renders a picture of the session's graph in memory, as a frame's render would before
+    // writing it. Throws RenderError for a keyer error or an empty picture.
+    PXiIBuf renderPicture(PXiIPlug* image);
 
     // The files written by the last render, in order.
     const std::vector<std::string>& writtenFiles() const { return m_written; }

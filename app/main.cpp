@@ -16,6 +16,7 @@
 #include "app/Progress.h"
 #include "app/ScriptFiles.h"
 #include "app/Session.h"
+#include "app/tuner/TunerMain.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ int run(int argc, char** argv) {
             return 0;
         case Options::Mode::Analyse:
             return pxhost::runAnalysis(options);
+        case Options::Mode::Tune:
+            return pxhost::tuner::runTuner(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
                 if (!options.quiet) std::puts(file.c_str());

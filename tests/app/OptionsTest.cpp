@@ -53,6 +53,13 @@ TEST(Options, ModesAndTheirArguments) {
     EXPECT_EQ(a.mode, Options::Mode::Analyse);
     EXPECT_EQ(a.platePath, "plate.exr");
     EXPECT_EQ(a.region, "1,2,3,4");
+    const Options tune = parse({"--tune", "fg.png", "--bg", "bg.png", "--holdout=h.png",
+                                "--garbage", "g.png", "--script", "k.pxs", "--port", "8080"});
+    EXPECT_EQ(tune.mode, Options::Mode::Tune);
+    EXPECT_EQ(tune.tune.shot + tune.tune.background + tune.tune.holdOut + tune.tune.garbage +
+                  tune.tune.script,
+              "fg.pngbg.pngh.pngg.pngk.pxs");
+    EXPECT_EQ(tune.tune.port, 8080);
 }
 
 TEST(Options, RefusesBadCommandLinesNamingTheOption) {
@@ -77,6 +84,12 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
         {{"--analyse"}, "--analyse"},
         {{"--region", "1,2,3,4", "s"}, "--region"},
         {{"--analyse", "p.png", "s"}, "s"},
+        {{"--tune"}, "--tune"},
+        {{"--tune", "a.png", "b.pxs"}, "b.pxs"},
+        {{"--bg", "b.png", "s"}, "--bg"},
+        {{"--tune", "a.png", "--port", "70000"}, "--port"},
+        {{"--tune", "a.png", "--port", "-1"}, "--port"},
+        {{"--tune", "a.png", "--script="}, "--script"},
     };
     for (const Case& c : cases) {
         try {
@@ -90,10 +103,12 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
 
 TEST(Options, HelpNamesEveryOption) {
     const std::string help = helpText();
-    for (const char* option :
-         {"-t", "--threads", "--plugin-dir", "-k", "--keep-going", "-v", "--progress",
-          "--no-progress", "--help", "--version", "--demo", "--demo-inputs", "-e", "Exit status",
-          "--strict", "--analyse", "--region", "-q"})
+    for (const char* option : {"-t",           "--threads",   "--plugin-dir", "-k",
+                               "--keep-going", "-v",          "--progress",   "--no-progress",
+                               "--help",       "--version",   "--demo",       "--demo-inputs",
+                               "-e",           "Exit status", "--strict",     "--analyse",
+                               "--region",     "-q",          "--tune",       "--bg",
+                               "--holdout",    "--garbage",   "--script",     "--port"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
