@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/PictureOptions.h"
 #include "app/Raster.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiNode.h"
@@ -17,10 +18,14 @@ struct ReadClock {
 
 class FileInNode : public PXiNadic {
 public:
-    FileInNode(const SequencePattern& pattern, ReadClock* clock);
+    FileInNode(const SequencePattern& pattern, ReadClock* clock,
+               const ReadOptions& options = ReadOptions());
     ~FileInNode() override;
 
     const SequencePattern& pattern() const { return m_pattern; }
+    const ReadOptions& options() const { return m_options; }
+    // The file that frame `frame` of the render reads (the frame offset applied).
+    std::string fileNameOf(long frame) const;
     // Picks the file of a frame. Nothing is read until the picture is needed; setting the
     // frame of another file makes everything downstream stale.
     void setFrame(long frame);
@@ -36,10 +41,14 @@ private:
     const Raster& picture();
 
     SequencePattern m_pattern;
+    ReadOptions m_options;
     ReadClock* m_clock;
     PXiPlug* m_file;  // the current file name; the output's plugs depend on it
     std::string m_fileName;
-    std::string m_loadedName;  // the file m_raster holds
+    bool m_movie;                 // the file is a movie: the frame picks its picture
+    long m_frame = 1;             // the frame of a sequence or movie to read, offset applied
+    std::string m_key;            // the file, and for a movie the frame
+    std::string m_loadedKey;      // the picture m_raster holds
     Raster m_raster;
     PXiBPixel m_bpixel;  // outside the picture: zero
 };

@@ -12,6 +12,7 @@
 #include "app/AtomicOutputFile.h"
 #include "app/CheckedFileProxy.h"
 #include "app/HostError.h"
+#include "app/PictureOptions.h"
 
 namespace pxhost {
 namespace {
@@ -161,8 +162,11 @@ ImageInfo readImageInfo(const std::string& path) {
     return info;
 }
 
-Raster readImage(const std::string& path) {
+Raster readImage(const std::string& path, int subimage) {
     auto in = openInput(path);
+    if (subimage != 0 && !in->seek_subimage(subimage, 0))
+        throw RenderError(path + ": cannot read input: " +
+                          firstLine(in->geterror(), "no such sub-image"));
     const ImageSpec spec = in->spec();
     const int depth = depthOf(path, spec);
     const ChannelMap map = mapChannels(path, spec);
@@ -194,7 +198,7 @@ Raster readImage(const std::string& path) {
     }
     bool read = false;
     try {
-        read = in->read_image(0, 0, 0, map.readCount, type, fileSamples.data());
+        read = in->read_image(subimage, 0, 0, map.readCount, type, fileSamples.data());
     } catch (const std::exception& e) {
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
@@ -248,6 +252,11 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
 
 void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
     checkWritable(path, options);
+    if (needsPreparing(options)) {
+        WriteOptions prepared = options;
+        const Raster picture = prepareForWriting(path, raster, prepared);
+        return writeImage(path, picture.view(), prepared);
+    }
     // Sample order in the file for each channel selection.
     static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};
     static const int kAlpha[] = {kSampleA};

@@ -19,8 +19,9 @@ namespace pxhost {
 //  - A file whose data window differs from its display window is placed into its display
 //    window; the rest of the display window is 0.
 // Throws RenderError naming the file when it is missing, unreadable, in an unsupported layout
-// or too large to allocate.
-Raster readImage(const std::string& path);
+// or too large to allocate. subimage picks a sub-image of a file that holds several (the frames
+// of a movie).
+Raster readImage(const std::string& path, int subimage = 0);
 
 // The header facts the script needs before any pixel is read.
 struct ImageInfo {
@@ -42,6 +43,11 @@ struct WriteOptions {
     std::string channels;
     // Compression of formats that have a choice (TIFF, EXR, ...): "" for the format's default.
     std::string compression;
+    // Applied before writing (PictureOptions.h): the colour space to convert into ("" none), the
+    // factor the colour is multiplied by (1 none), and premultiplication of colour by alpha.
+    std::string colourSpace;
+    float headroom = 1;
+    bool premultiply = false;
 };
 
 // Parses a depth word as given in a script or option: "", "8", "16", "half", "float".

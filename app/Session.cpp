@@ -127,21 +127,35 @@ void Session::declareHostFunctions() {
             throw HostError(kExitRender, std::string("cannot declare the host's functions: ") +
                                              compiler.lastError()->what());
     };
-    declare("extern image FileIn(string file);",
-            [this](const PXiScriptCall& call) { return fileIn(call.texts.at(0)); });
+    declare(
+        "extern image FileIn(string file, string colorspace = \"\", float headroom = 1, "
+        "int frameOffset = 0);",
+        [this](const PXiScriptCall& call) {
+            return fileIn(call.texts.at(0), call.texts.at(1), call.texts.at(2), call.texts.at(3));
+        });
     declare(
         "extern image FileOut(image, string file, string depth = \"\", string channels = \"\", "
-        "string compression = \"\");",
+        "string compression = \"\", string colorspace = \"\", int premultiply = 0, "
+        "float headroom = 0);",
         [this](const PXiScriptCall& call) {
-            return fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1), call.texts.at(2),
-                           call.texts.at(3));
+            PXiIPlug* image = fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1),
+                                      call.texts.at(2), call.texts.at(3));
+            std::vector<float> plateHeadrooms;
+            for (const FileInNode* in : m_inputs) plateHeadrooms.push_back(in->options().headroom);
+            parseWriteExtras(textArg(call.texts.at(0)), textArg(call.texts.at(4)),
+                             textArg(call.texts.at(5)), textArg(call.texts.at(6)), plateHeadrooms,
+                             m_outputs.back().options);
+            return image;
         });
 }
 
-PXiIPlug* Session::fileIn(const char* name) {
+PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char* headroom,
+                          const char* frameOffset) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    auto node = std::make_unique<FileInNode>(SequencePattern(file), &m_readClock);
+    const ReadOptions options = parseReadOptions(file, textArg(colourSpace), textArg(headroom),
+                                                 textArg(frameOffset));
+    auto node = std::make_unique<FileInNode>(SequencePattern(file), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
@@ -203,7 +217,7 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     for (long frame : frames) {
         for (const FileInNode* in : m_inputs) {
             if (in->pattern().isSequence() || frame == frames.front())
-                reads.insert(fileKey(in->pattern().fileName(frame)));
+                reads.insert(fileKey(in->fileNameOf(frame)));
         }
     }
     for (long frame : frames) {

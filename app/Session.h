@@ -61,7 +61,8 @@ private:
     };
 
     void declareHostFunctions();
-    PXiIPlug* fileIn(const char* name);
+    PXiIPlug* fileIn(const char* name, const char* colourSpace, const char* headroom,
+                     const char* frameOffset);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
     void renderFrame(long frame, FrameTimes& times);
