@@ -13,6 +13,7 @@
 #include "app/AtomicOutputFile.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
+#include "app/InstallLayout.h"
 #include "app/StderrCapture.h"
 #include "sdk/PXiError.h"
 #include "sdk/PXiIPlug.h"
@@ -96,6 +97,8 @@ Session::~Session() {
 void Session::loadPlugins(const std::vector<std::string>& folders) {
     std::vector<std::string> all = folders;
     all.push_back(programFolder());
+    // An installed program's plug-ins lie in the library folder beside its bin folder.
+    all.push_back(programFolder() + "/" + kInstalledPluginFolder);
     PXiPluginLoader loader;
     std::set<std::string> loaded;
     for (size_t i = 0; i < all.size(); ++i) {
