@@ -43,17 +43,40 @@ std::string FileInNode::fileNameOf(long frame) const {
     return m_pattern.fileName(frame + m_options.frameOffset);
 }
 
+std::string FileInNode::keyOf(long frame) const {
+    const std::string name = fileNameOf(frame);
+    return m_movie ? name + "@" + std::to_string(frame + m_options.frameOffset) : name;
+}
+
+Raster FileInNode::readFrame(long frame) const {
+    return readPicture(fileNameOf(frame), frame + m_options.frameOffset, m_options);
+}
+
 void FileInNode::setFrame(long frame) {
     m_frame = frame + m_options.frameOffset;
     m_fileName = fileNameOf(frame);
-    std::string key = m_movie ? m_fileName + "@" + std::to_string(m_frame) : m_fileName;
+    std::string key = keyOf(frame);
     if (key == m_key) return;
     m_key = std::move(key);
     m_file->set(m_key.c_str());
 }
 
+void FileInNode::supply(const std::string& key, Raster&& picture) {
+    m_raster = std::move(picture);
+    m_failure = nullptr;
+    m_loadedKey = key;
+}
+
+void FileInNode::supplyFailure(const std::string& key, std::exception_ptr failure) {
+    m_raster = Raster();
+    m_failure = std::move(failure);
+    m_loadedKey = key;
+}
+
 const Raster& FileInNode::picture() {
+    if (m_failure && m_loadedKey == m_key) std::rethrow_exception(m_failure);
     if (m_loadedKey != m_key || m_raster.samples.empty()) {
+        m_failure = nullptr;
         const auto start = std::chrono::steady_clock::now();
         m_raster = Raster();
         m_loadedKey.clear();

@@ -3,11 +3,14 @@
 // (FileIn, FileOut), the pictures the script reads and writes, and the frame loop.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/Diagnostics.h"
 #include "app/FileInNode.h"
 #include "app/ImageFile.h"
+#include "app/KeyChecks.h"
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
@@ -35,6 +38,12 @@ public:
 
     // Makes a picture available to scripts under a name (the demo's generated pictures).
     void addPicture(const std::string& name, PXiIPlug* image);
+
+    // Warnings become errors (--strict).
+    void setStrict(bool strict) { m_diagnostics.setStrict(strict); }
+    // The folder that relative file names of the script are taken from (the script file's
+    // folder); empty: the current folder.
+    void setScriptFolder(const std::string& folder) { m_scriptFolder = folder; }
 
     // Runs the script text; it declares the pictures to read and write. Throws UsageError with
     // "file:line:column: message" for an error in the script.
@@ -66,14 +75,25 @@ private:
                      const char* frameOffset);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
-    void renderFrame(long frame, FrameTimes& times);
+    struct FrameWork;
+    void readFrame(long frame, FrameWork& work);
+    void keyFrame(long frame, FrameWork& work);
+    void writeFrame(long frame, FrameWork& work);
+
+    // A file name of the script as the program opens it.
+    std::string scriptFile(const std::string& name) const;
 
     PXiScope m_scope;
+    std::string m_scriptFolder;
+    Diagnostics m_diagnostics;
+    KeyChecks m_keyChecks;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
     std::vector<std::string> m_written;
-    ReadClock m_readClock;
+    std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
+    ReadClock m_readClock;                 // reading done by the inputs themselves
     std::unique_ptr<StderrCapture> m_capture;
+    std::mutex m_captureUse;  // one capture of standard error at a time
 };
 
 }  // namespace pxhost
