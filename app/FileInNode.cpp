@@ -18,8 +18,7 @@ const PXiName& fileInClassName() {
 
 }  // namespace
 
-FileInNode::FileInNode(const SequencePattern& pattern, ReadClock* clock,
-                       const ReadOptions& options)
+FileInNode::FileInNode(const SequencePattern& pattern, ReadClock* clock, const ReadOptions& options)
     : m_pattern(pattern), m_options(options), m_clock(clock) {
     m_file = addPlug("file", PXiPlug::kString, 1, 0, 0);
     m_fileName = m_pattern.fileName(0);
