@@ -13,6 +13,7 @@
 #include "app/CheckedFileProxy.h"
 #include "app/Compression.h"
 #include "app/HostError.h"
+#include "app/PictureOptions.h"
 
 namespace pxhost {
 namespace {
@@ -195,8 +196,11 @@ ImageInfo readImageInfo(const std::string& path) {
     return info;
 }
 
-Raster readImage(const std::string& path) {
+Raster readImage(const std::string& path, int subimage) {
     auto in = openInput(path);
+    if (subimage != 0 && !in->seek_subimage(subimage, 0))
+        throw RenderError(path + ": cannot read input: " +
+                          firstLine(in->geterror(), "no such sub-image"));
     const ImageSpec spec = in->spec();
     const int depth = depthOf(path, spec);
     const ChannelMap map = mapChannels(path, spec);
@@ -228,7 +232,7 @@ Raster readImage(const std::string& path) {
     }
     bool read = false;
     try {
-        read = in->read_image(0, 0, 0, map.readCount, type, fileSamples.data());
+        read = in->read_image(subimage, 0, 0, map.readCount, type, fileSamples.data());
     } catch (const std::exception& e) {
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
@@ -278,6 +282,11 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
 
 void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
     checkWritable(path, options);
+    if (needsPreparing(options)) {
+        WriteOptions prepared = options;
+        const Raster picture = prepareForWriting(path, raster, prepared);
+        return writeImage(path, picture.view(), prepared);
+    }
     // Sample order in the file for each channel selection.
     static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};
     static const int kAlpha[] = {kSampleA};

@@ -15,6 +15,7 @@
 #include "app/FramePipeline.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
+#include "app/InstallLayout.h"
 #include "app/ScriptFiles.h"
 #include "app/StderrCapture.h"
 #include "sdk/PXiError.h"
@@ -99,6 +100,8 @@ Session::~Session() {
 void Session::loadPlugins(const std::vector<std::string>& folders) {
     std::vector<std::string> all = folders;
     all.push_back(programFolder());
+    // An installed program's plug-ins lie in the library folder beside its bin folder.
+    all.push_back(programFolder() + "/" + kInstalledPluginFolder);
     PXiPluginLoader loader;
     std::set<std::string> loaded;
     for (size_t i = 0; i < all.size(); ++i) {
@@ -130,21 +133,36 @@ void Session::declareHostFunctions() {
             throw HostError(kExitRender, std::string("cannot declare the host's functions: ") +
                                              compiler.lastError()->what());
     };
-    declare("extern image FileIn(string file);",
-            [this](const PXiScriptCall& call) { return fileIn(call.texts.at(0)); });
+    declare(
+        "extern image FileIn(string file, string colorspace = \"\", float headroom = 1, "
+        "int frameOffset = 0);",
+        [this](const PXiScriptCall& call) {
+            return fileIn(call.texts.at(0), call.texts.at(1), call.texts.at(2), call.texts.at(3));
+        });
     declare(
         "extern image FileOut(image, string file, string depth = \"\", string channels = \"\", "
-        "string compression = \"\");",
+        "string compression = \"\", string colorspace = \"\", int premultiply = 0, "
+        "float headroom = 0);",
         [this](const PXiScriptCall& call) {
-            return fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1), call.texts.at(2),
-                           call.texts.at(3));
+            PXiIPlug* image = fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1),
+                                      call.texts.at(2), call.texts.at(3));
+            std::vector<float> plateHeadrooms;
+            for (const FileInNode* in : m_inputs) plateHeadrooms.push_back(in->options().headroom);
+            parseWriteExtras(textArg(call.texts.at(0)), textArg(call.texts.at(4)),
+                             textArg(call.texts.at(5)), textArg(call.texts.at(6)), plateHeadrooms,
+                             m_outputs.back().options);
+            return image;
         });
 }
 
-PXiIPlug* Session::fileIn(const char* name) {
+PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char* headroom,
+                          const char* frameOffset) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    auto node = std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock);
+    const ReadOptions options = parseReadOptions(file, textArg(colourSpace), textArg(headroom),
+                                                 textArg(frameOffset));
+    auto node =
+        std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
@@ -212,7 +230,7 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     for (long frame : frames) {
         for (const FileInNode* in : m_inputs) {
             if (in->pattern().isSequence() || frame == frames.front())
-                reads.insert(fileKey(in->pattern().fileName(frame)));
+                reads.insert(fileKey(in->fileNameOf(frame)));
         }
     }
     for (long frame : frames) {
@@ -238,6 +256,7 @@ struct Session::FrameWork {
     struct Input {
         bool read = false;  // false: the input keeps the picture it has
         std::string fileName;
+        std::string key;  // the file, and for a movie the frame (FileInNode::keyOf)
         Raster picture;
         std::exception_ptr failure;
     };
@@ -343,9 +362,10 @@ void Session::readFrame(long frame, FrameWork& work) {
     work.inputs.resize(m_inputs.size());
     for (size_t i = 0; i < m_inputs.size(); ++i) {
         FrameWork::Input& input = work.inputs[i];
-        input.fileName = m_inputs[i]->pattern().fileName(frame);
-        if (input.fileName == m_readAhead[i]) continue;  // a still, read for an earlier frame
-        m_readAhead[i] = input.fileName;
+        input.fileName = m_inputs[i]->fileNameOf(frame);
+        input.key = m_inputs[i]->keyOf(frame);
+        if (input.key == m_readAhead[i]) continue;  // a still, read for an earlier frame
+        m_readAhead[i] = input.key;
         input.read = true;
         // A reader that prints its own messages reads with standard error captured: a failed
         // read is reported as the frame's failure alone, and the messages of a good one are
@@ -357,7 +377,7 @@ void Session::readFrame(long frame, FrameWork& work) {
             capture = std::make_unique<StderrCaptureScope>(*m_capture);
         }
         try {
-            input.picture = readImage(input.fileName);
+            input.picture = m_inputs[i]->readFrame(frame);
         } catch (...) {
             input.failure = std::current_exception();
         }
@@ -376,9 +396,9 @@ void Session::keyFrame(long frame, FrameWork& work) {
         FrameWork::Input& input = work.inputs[i];
         if (!input.read) continue;
         if (input.failure)
-            in->supplyFailure(input.fileName, input.failure);
+            in->supplyFailure(input.key, input.failure);
         else
-            in->supply(input.fileName, std::move(input.picture));
+            in->supply(input.key, std::move(input.picture));
     }
     const double readBefore = m_readClock.seconds;
     const Clock::time_point start = Clock::now();

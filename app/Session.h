@@ -31,7 +31,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Loads the plug-ins (lib*_lx.so) of each folder in order, then those next to the program;
+    // Loads the plug-ins (lib*_lx.so) of each folder in order, then those next to the program,
+    // then those of an installed program's library folder (InstallLayout.h);
     // a library already loaded under the same file name from an earlier folder is skipped, so
     // --plugin-dir overrides the program's own. Failures are reported on standard error (one
     // line each) and do not stop the program: a script that needs the plug-in then fails.
@@ -83,7 +84,8 @@ private:
     };
 
     void declareHostFunctions();
-    PXiIPlug* fileIn(const char* name);
+    PXiIPlug* fileIn(const char* name, const char* colourSpace, const char* headroom,
+                     const char* frameOffset);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
     struct FrameWork;

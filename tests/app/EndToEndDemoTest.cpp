@@ -81,6 +81,7 @@ TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
         {"comp-on-replace.pxs", {"comp-on-replace.png"}, {}},
         {"unpremultiplied.pxs", {"foreground.tif", "matte.png"}, {}},
         {"status.pxs", {"status.png"}, {}},
+        {"exr-deliverable.pxs", {"foreground.exr"}, {}},
         {"mattes.pxs", {"mattes.png"}, {}},
         {"older-script.pxs", {"older.png"}, {}},
         {"sequence.pxs",
