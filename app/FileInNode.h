@@ -31,10 +31,10 @@ public:
     void fillOutputBuffer() override;
     const PXiName& className() const override;
 
-private:
-    // Reads the current file unless it is already in memory.
+    // The current file's samples as read; reads the file unless it is already in memory.
     const Raster& picture();
 
+private:
     SequencePattern m_pattern;
     ReadClock* m_clock;
     PXiPlug* m_file;  // the current file name; the output's plugs depend on it

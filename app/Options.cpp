@@ -104,6 +104,11 @@ Options parseOptions(int argc, const char* const* argv) {
             options.progress = Options::Progress::On;
         } else if (name == "-q" || name == "--no-progress" || name == "--quiet") {
             options.progress = Options::Progress::Off;
+        } else if (name == "--skip-existing") {
+            options.skipExisting = true;
+        } else if (name == "--digest") {
+            options.digestPath = args.value(name, inlineValue, hasInline);
+            if (options.digestPath.empty()) throw UsageError(name + ": empty file name");
         } else if (name == "--demo") {
             setMode(options, modeSet, Options::Mode::Demo, name);
             // The folder is optional: the next argument is it unless it is an option.
@@ -122,7 +127,7 @@ Options parseOptions(int argc, const char* const* argv) {
         if (hasInline &&
             (name == "-v" || name == "--verbose" || name == "-k" || name == "--keep-going" ||
              name == "--progress" || name == "-q" || name == "--no-progress" || name == "--quiet" ||
-             name == "--stop-on-error"))
+             name == "--stop-on-error" || name == "--skip-existing"))
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
@@ -139,6 +144,10 @@ std::string helpText() {
        pxhost [OPTIONS] -e 'TEXT'     run the script TEXT
        pxhost --demo [DIR]            key the built-in blue-screen shot into DIR (default ./demo-out)
        pxhost --demo-inputs DIR       write the built-in shot and background plate into DIR
+       pxhost submit SCRIPT -t RANGE [--chunk N] [--partition P] [--wait] [-- SBATCH OPTIONS]
+                                      render the frames as a Slurm array job, N frames a task
+       pxhost verify DIGESTS [-t SAMPLE] [SCRIPT]
+                                      re-key frames here and compare them with their digests
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
 and writes them with FileOut(picture, "name"). File names may hold a frame number: name.####.ext
@@ -152,6 +161,10 @@ Options:
   -k, --keep-going     after a failed frame, report it and go on with the next one
       --stop-on-error  stop at the first failed frame (the default)
   -v, --verbose        print the time each frame spent reading, keying and writing
+      --skip-existing  leave frames whose output files all exist (with --digest: and whose
+                       inputs and parameters are those recorded)
+      --digest FILE    append a line per frame to FILE: SHA-256 of its input pixels, keyer
+                       parameters and output pixels
       --progress       show the progress line even when standard error is not a terminal
   -q, --no-progress    never show the progress line
   -h, --help           print this text

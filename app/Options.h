@@ -20,6 +20,8 @@ struct Options {
     bool verbose = false;
     bool keepGoing = false;  // go on with the next frame after a failed one
     Progress progress = Progress::Auto;
+    bool skipExisting = false;  // leave frames whose outputs all exist (see FrameJournal.h)
+    std::string digestPath;     // --digest: append a record per frame to this file
 };
 
 // Parses argv[1..argc-1]. Throws UsageError naming the option at fault.

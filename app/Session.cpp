@@ -236,7 +236,8 @@ void Session::renderFrame(long frame, FrameTimes& times) {
             const auto done = rendered.find(out.image);
             if (done != rendered.end()) {
                 const Clock::time_point writeStart = Clock::now();
-                writeImage(name, viewOf(done->second.first, done->second.second), out.options);
+                const RasterView view = viewOf(done->second.first, done->second.second);
+                if (!m_hooks || m_hooks->pictureRendered(view)) writeImage(name, view, out.options);
                 times.write += secondsSince(writeStart);
                 m_written.push_back(name);
                 continue;
@@ -272,7 +273,8 @@ void Session::renderFrame(long frame, FrameTimes& times) {
                     .first->second.first;
             rendering += secondsSince(start);
             const Clock::time_point writeStart = Clock::now();
-            writeImage(name, viewOf(picture, channels), out.options);
+            const RasterView view = viewOf(picture, channels);
+            if (!m_hooks || m_hooks->pictureRendered(view)) writeImage(name, view, out.options);
             times.write += secondsSince(writeStart);
             m_written.push_back(name);
         } catch (const HostError& e) {
@@ -297,7 +299,12 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     for (long frame : frames) {
         FrameTimes times;
         try {
+            if (m_hooks && !m_hooks->beginFrame(frame)) {
+                progress.frameDone(frame, times);  // skipped: nothing read, keyed or written
+                continue;
+            }
             renderFrame(frame, times);
+            if (m_hooks) m_hooks->frameDone(frame);
             progress.frameDone(frame, times);
         } catch (const std::exception& e) {
             progress.clearLine();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/FileInNode.h"
+#include "app/FrameHooks.h"
 #include "app/ImageFile.h"
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
@@ -53,12 +54,19 @@ public:
     // The files written by the last render, in order.
     const std::vector<std::string>& writtenFiles() const { return m_written; }
 
-private:
+    // Steps around each frame (see FrameHooks.h); null for none. Not owned.
+    void setFrameHooks(FrameHooks* hooks) { m_hooks = hooks; }
+
     struct Output {
         PXiIPlug* image;
         SequencePattern pattern;
         WriteOptions options;
     };
+    // The script's FileIn and FileOut calls, in order.
+    const std::vector<FileInNode*>& inputs() const { return m_inputs; }
+    const std::vector<Output>& outputs() const { return m_outputs; }
+
+private:
 
     void declareHostFunctions();
     PXiIPlug* fileIn(const char* name);
@@ -72,6 +80,7 @@ private:
     std::vector<std::string> m_written;
     ReadClock m_readClock;
     std::unique_ptr<StderrCapture> m_capture;
+    FrameHooks* m_hooks = nullptr;
 };
 
 }  // namespace pxhost
