@@ -75,6 +75,9 @@ SubmitRequest parseRequest(int argc, const char* const* argv) {
             rest.push_back(arg);
         }
     }
+    for (const std::string& option : request.sbatchOptions)
+        if (option.compare(0, 7, "--array") == 0 || option.compare(0, 2, "-a") == 0)
+            throw UsageError(option + ": submit makes the array (one task per --chunk frames)");
     std::vector<const char*> args;
     for (const std::string& a : rest) args.push_back(a.c_str());
     request.render = parseOptions(static_cast<int>(args.size()), args.data());
