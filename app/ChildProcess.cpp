@@ -42,7 +42,9 @@ ChildResult runChild(const std::vector<std::string>& argv) {
     pid_t pid = 0;
     const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw RenderError(argv[0] + ": cannot start: " + std::strerror(failed));
+    if (failed != 0)
+        throw RenderError(argv[0] + ": cannot start: " + std::strerror(failed) +
+                          (failed == ENOENT ? " (is it installed and on PATH?)" : ""));
     close(writeEnd.fd);
     writeEnd.fd = -1;
     ChildResult result;

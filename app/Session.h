@@ -67,7 +67,6 @@ public:
     const std::vector<Output>& outputs() const { return m_outputs; }
 
 private:
-
     void declareHostFunctions();
     PXiIPlug* fileIn(const char* name);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
