@@ -48,9 +48,7 @@ extern "C" void removeTempFilesAndReraise(int sig) {
 class SignalsHeld {
 public:
     SignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+        const sigset_t set = AtomicOutputFile::removalSignals();
         pthread_sigmask(SIG_BLOCK, &set, &m_before);
     }
     ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
@@ -60,6 +58,8 @@ public:
 private:
     sigset_t m_before;
 };
+
+constexpr int kRemovalSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -74,8 +74,8 @@ std::string baseOf(const std::string& path) {
 }
 
 mode_t newFileMode() {
-    // umask can only be read by setting it; the program is single-threaded when it writes files
-    // from the main thread, so the short swap is harmless.
+    // umask can only be read by setting it; one thread at a time writes files, and the
+    // program's other threads create none, so the short swap is harmless.
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -137,7 +137,14 @@ void AtomicOutputFile::commit() {
 }
 
 void AtomicOutputFile::removeTempFilesOnSignal() {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, removeTempFilesAndReraise);
+    for (int sig : kRemovalSignals) std::signal(sig, removeTempFilesAndReraise);
+}
+
+sigset_t AtomicOutputFile::removalSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kRemovalSignals) sigaddset(&set, sig);
+    return set;
 }
 
 }  // namespace pxhost

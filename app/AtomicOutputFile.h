@@ -4,6 +4,7 @@
 // complete. A failed or interrupted write removes the temporary file and leaves whatever the
 // final name held before untouched.
 
+#include <csignal>
 #include <string>
 
 namespace pxhost {
@@ -30,6 +31,8 @@ public:
     // Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary files still
     // open and then end the program as the signal would have.
     static void removeTempFilesOnSignal();
+    // Those signals, as a set.
+    static sigset_t removalSignals();
 
 private:
     std::string m_finalPath;

@@ -42,8 +42,22 @@ void FileInNode::setFrame(long frame) {
     m_file->set(m_fileName.c_str());
 }
 
+void FileInNode::supply(const std::string& fileName, Raster&& picture) {
+    m_raster = std::move(picture);
+    m_failure = nullptr;
+    m_loadedName = fileName;
+}
+
+void FileInNode::supplyFailure(const std::string& fileName, std::exception_ptr failure) {
+    m_raster = Raster();
+    m_failure = std::move(failure);
+    m_loadedName = fileName;
+}
+
 const Raster& FileInNode::picture() {
+    if (m_failure && m_loadedName == m_fileName) std::rethrow_exception(m_failure);
     if (m_loadedName != m_fileName || m_raster.samples.empty()) {
+        m_failure = nullptr;
         const auto start = std::chrono::steady_clock::now();
         m_raster = Raster();
         m_loadedName.clear();

@@ -2,6 +2,7 @@
 // The source node behind the script function FileIn: one image file, or one frame of an image
 // sequence, read through the image library with its samples as stored.
 
+#include <exception>
 #include <string>
 
 #include "app/Raster.h"
@@ -26,6 +27,10 @@ public:
     void setFrame(long frame);
     // The file of the current frame.
     const std::string& fileName() const { return m_fileName; }
+    // Hands over the picture of a file read ahead on another thread, or the failure of reading
+    // it (raised when the picture is needed, as a failed read here would be).
+    void supply(const std::string& fileName, Raster&& picture);
+    void supplyFailure(const std::string& fileName, std::exception_ptr failure);
 
     int eval(PXiPlug* plug) override;
     void fillOutputBuffer() override;
@@ -39,8 +44,9 @@ private:
     ReadClock* m_clock;
     PXiPlug* m_file;  // the current file name; the output's plugs depend on it
     std::string m_fileName;
-    std::string m_loadedName;  // the file m_raster holds
+    std::string m_loadedName;  // the file m_raster holds, or whose reading failed
     Raster m_raster;
+    std::exception_ptr m_failure;
     PXiBPixel m_bpixel;  // outside the picture: zero
 };
 

@@ -16,7 +16,11 @@ public:
     // For each picture of the frame, in the order of the script's FileOut calls, before it is
     // written. Returns false to leave the file unwritten.
     virtual bool pictureRendered(const RasterView& picture) = 0;
-    // After every picture of the frame was written.
+    // After every picture of the frame was rendered. beginFrame, pictureRendered and
+    // frameKeyed run on the thread that keys, one frame after another.
+    virtual void frameKeyed(long frame) = 0;
+    // After every picture of a frame that was keyed (not skipped) was written; may run on
+    // another thread, while the next frame is keyed.
     virtual void frameDone(long frame) = 0;
 };
 

@@ -58,8 +58,22 @@ bool FrameJournal::pictureRendered(const RasterView& picture) {
     return true;
 }
 
-void FrameJournal::frameDone(long) {
-    if (!m_digestPath.empty()) appendDigestRecord(m_digestPath, m_hasher.finish(m_script));
+void FrameJournal::frameKeyed(long frame) {
+    if (m_digestPath.empty()) return;
+    const std::lock_guard<std::mutex> lock(m_pendingUse);
+    m_pending[frame] = m_hasher.finish(m_script);
+}
+
+void FrameJournal::frameDone(long frame) {
+    DigestRecord record;
+    {
+        const std::lock_guard<std::mutex> lock(m_pendingUse);
+        const auto pending = m_pending.find(frame);
+        if (pending == m_pending.end()) return;  // skipped
+        record = pending->second;
+        m_pending.erase(pending);
+    }
+    appendDigestRecord(m_digestPath, record);
 }
 
 void FrameJournal::report(FILE* stream) const {

@@ -5,6 +5,8 @@
 // rendered appends its record to the digest file.
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "app/FrameDigest.h"
@@ -30,6 +32,7 @@ public:
 
     bool beginFrame(long frame) override;
     bool pictureRendered(const RasterView& picture) override;
+    void frameKeyed(long frame) override;
     void frameDone(long frame) override;
 
 private:
@@ -42,6 +45,8 @@ private:
     DigestFile m_previous;
     FrameHasher m_hasher;
     long m_skipped = 0;
+    std::mutex m_pendingUse;
+    std::map<long, DigestRecord> m_pending;  // keyed, not yet written
 };
 
 }  // namespace pxhost

@@ -11,6 +11,7 @@
 
 #include "app/AtomicOutputFile.h"
 #include "app/CheckedFileProxy.h"
+#include "app/Compression.h"
 #include "app/HostError.h"
 
 namespace pxhost {
@@ -147,7 +148,40 @@ TypeDesc typeOfDepth(int depth) {
     }
 }
 
+// Sets the compression chosen for the file on the spec. PNG's only choice is its zlib level,
+// which the PNG writer takes from an attribute of its own; "none" is level 0.
+void applyCompression(ImageSpec& spec, const std::string& format, const CompressionChoice& choice) {
+    if (choice.method.empty()) return;
+    if (format == "png") {
+        constexpr int kPngStored = 0;
+        if (choice.method == "none")
+            spec.attribute("png:compressionLevel", kPngStored);
+        else if (choice.level >= 0)
+            spec.attribute("png:compressionLevel", choice.level);
+        return;
+    }
+    spec.attribute("compression", choice.level >= 0
+                                      ? choice.method + ":" + std::to_string(choice.level)
+                                      : choice.method);
+}
+
+// The image library's name of the format a file name's extension picks, or throws UsageError.
+std::string formatOf(const std::string& path) {
+    auto out = ImageOutput::create(path);
+    if (!out) {
+        OIIO::geterror();  // clear the library's message; ours names the file
+        throw UsageError(path + ": no image format is known for this file name's extension");
+    }
+    return out->format_name();
+}
+
 }  // namespace
+
+bool readerPrintsMessages(const std::string& path) {
+    auto in = ImageInput::create(path, false);
+    if (!in) OIIO::geterror();  // no reader for the extension: reading will say so
+    return in && std::string(in->format_name()) == "png";
+}
 
 ImageInfo readImageInfo(const std::string& path) {
     auto in = openInput(path);
@@ -239,11 +273,7 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
                          "\" (use \"rgba\", \"rgb\" or \"a\")");
     if (options.depth < 0 || options.depth > 4)
         throw UsageError(path + ": unknown depth (use \"8\", \"16\", \"half\" or \"float\")");
-    auto out = ImageOutput::create(path);
-    if (!out) {
-        OIIO::geterror();  // clear the library's message; ours names the file
-        throw UsageError(path + ": no image format is known for this file name's extension");
-    }
+    chooseCompression(formatOf(path), options.compression, path);
 }
 
 void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
@@ -269,7 +299,6 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     }
     // The samples are written as they are: no alpha association on the way.
     spec.attribute("oiio:UnassociatedAlpha", 1);
-    if (!options.compression.empty()) spec.attribute("compression", options.compression);
 
     SampleStore fileSamples;
     try {
@@ -291,6 +320,8 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     AtomicOutputFile file(path);
     auto out = ImageOutput::create(path);
     if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
+    applyCompression(spec, out->format_name(),
+                     chooseCompression(out->format_name(), options.compression, path));
     // Writers that take a file proxy write through one that sees every failed write (a full
     // disk, a file-size limit); the others write the file themselves and are checked by
     // reading the file back.

@@ -22,6 +22,10 @@ namespace pxhost {
 // or too large to allocate.
 Raster readImage(const std::string& path);
 
+// Whether the library that reads the file's format (PNG's) prints its own messages on standard
+// error, as well as failing the read. Judged by the file name's extension.
+bool readerPrintsMessages(const std::string& path);
+
 // The header facts the script needs before any pixel is read.
 struct ImageInfo {
     int width = 0;
@@ -40,7 +44,8 @@ struct WriteOptions {
     // Channels written: "" for all the picture has (RGBA, or RGB without alpha), "rgb" colour
     // only, "rgba" all four, "a" the alpha alone as a one-channel (grey) picture.
     std::string channels;
-    // Compression of formats that have a choice (TIFF, EXR, ...): "" for the format's default.
+    // Compression of formats that have a choice, as listed in app/Compression.h ("zip:1",
+    // "lzw", "piz"); "" for the program's fast default for the format.
     std::string compression;
 };
 
@@ -49,7 +54,7 @@ struct WriteOptions {
 int parseDepthWord(const std::string& word);
 
 // Throws UsageError naming the file when no image format is known for its extension, or when
-// the channel selection is not one of the words above.
+// the channel selection or the compression is not one the format accepts.
 void checkWritable(const std::string& path, const WriteOptions& options);
 
 // Writes atomically (see AtomicOutputFile): the final name never names a partial file.

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "app/AtomicOutputFile.h"
+#include "app/FramePipeline.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
 #include "app/StderrCapture.h"
@@ -223,100 +225,222 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     return frames;
 }
 
-void Session::renderFrame(long frame, FrameTimes& times) {
-    for (FileInNode* in : m_inputs) in->setFrame(frame);
-    const double readBefore = m_readClock.seconds;
-    double rendering = 0;
-    // A picture written to several files (the matte and the colours of one key) is rendered
-    // once per frame.
-    std::map<PXiIPlug*, std::pair<PXiIBuf, int>> rendered;  // picture and channel mask
-    for (const Output& out : m_outputs) {
-        const std::string name = out.pattern.fileName(frame);
+// One frame as it passes the stages: the inputs read ahead, the pictures rendered, the files
+// written and the time each stage took.
+struct Session::FrameWork {
+    struct Input {
+        bool read = false;  // false: the input keeps the picture it has
+        std::string fileName;
+        Raster picture;
+        std::exception_ptr failure;
+    };
+    struct Picture {
+        PXiIBuf buffer;
+        int channels = 0;
+    };
+    std::vector<Input> inputs;
+    // Per output in script order: the picture it writes; several outputs of one picture share
+    // it. Rendering stops at the first output that fails; its failure comes after the outputs
+    // before it are written, as it would if each were written as soon as rendered.
+    std::vector<std::shared_ptr<const Picture>> pictures;
+    std::vector<bool> toWrite;  // per picture: false when the frame hooks keep it unwritten
+    std::exception_ptr renderFailure;
+    std::vector<std::string> written;
+    FrameTimes times;
+};
+
+namespace {
+
+// Adds the output's name to a failure that does not already name a file.
+[[noreturn]] void rethrowNamingOutput(const std::string& name) {
+    try {
+        throw;
+    } catch (const HostError& e) {
+        // Messages about an input already name the file; others get the output's name.
+        const std::string what = e.what();
+        if (what.find(": ") != std::string::npos && what.compare(0, 13, "keyer error: ") != 0)
+            throw HostError(e.exitStatus(), what);
+        throw HostError(e.exitStatus(), name + ": " + what);
+    } catch (const PXiError& e) {
+        throw RenderError(name + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+        throw RenderError(name + ": not enough memory to render the picture");
+    }
+}
+
+// Passes on what the render wrote to standard error, except the keyer's report of a screen
+// colour it cannot key with: the picture would then be the unkeyed foreground, so the frame
+// fails.
+void passOnMessages(const std::string& messages) {
+    std::string keyerError;
+    size_t pos = 0;
+    while (pos < messages.size()) {
+        size_t nl = messages.find('\n', pos);
+        if (nl == std::string::npos) nl = messages.size();
+        const std::string line = messages.substr(pos, nl - pos);
+        if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
+            keyerError = line;
+        else if (!line.empty())
+            std::fprintf(stderr, "%s\n", line.c_str());
+        pos = nl + 1;
+    }
+    if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
+}
+
+bool isKeyerError(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return std::string(e.what()).find("keyer error: ") != std::string::npos;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void Session::readFrame(long frame, FrameWork& work) {
+    const Clock::time_point start = Clock::now();
+    m_readAhead.resize(m_inputs.size());
+    work.inputs.resize(m_inputs.size());
+    for (size_t i = 0; i < m_inputs.size(); ++i) {
+        FrameWork::Input& input = work.inputs[i];
+        input.fileName = m_inputs[i]->pattern().fileName(frame);
+        if (input.fileName == m_readAhead[i]) continue;  // a still, read for an earlier frame
+        m_readAhead[i] = input.fileName;
+        input.read = true;
+        // A reader that prints its own messages reads with standard error captured: a failed
+        // read is reported as the frame's failure alone, and the messages of a good one are
+        // passed on. The program's own messages wait for the capture to end.
+        std::unique_lock<std::mutex> quiet(m_captureUse, std::defer_lock);
+        std::unique_ptr<StderrCaptureScope> capture;
+        if (readerPrintsMessages(input.fileName)) {
+            quiet.lock();
+            capture = std::make_unique<StderrCaptureScope>(*m_capture);
+        }
         try {
-            const auto done = rendered.find(out.image);
-            if (done != rendered.end()) {
-                const Clock::time_point writeStart = Clock::now();
-                const RasterView view = viewOf(done->second.first, done->second.second);
-                if (!m_hooks || m_hooks->pictureRendered(view)) writeImage(name, view, out.options);
-                times.write += secondsSince(writeStart);
-                m_written.push_back(name);
-                continue;
-            }
-            const Clock::time_point start = Clock::now();
-            PXiIBuf buffer;
-            std::string messages;
-            {
-                StderrCaptureScope capture(*m_capture);
-                buffer = PXiRenderImage(out.image);
-                messages = capture.end();
-            }
-            // The keyer's engine reports a screen colour it cannot key with as a line of its
-            // own; the picture would then be the unkeyed foreground, so the frame fails.
-            std::string keyerError;
-            size_t pos = 0;
-            while (pos < messages.size()) {
-                size_t nl = messages.find('\n', pos);
-                if (nl == std::string::npos) nl = messages.size();
-                const std::string line = messages.substr(pos, nl - pos);
-                if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
-                    keyerError = line;
-                else if (!line.empty())
-                    std::fprintf(stderr, "%s\n", line.c_str());
-                pos = nl + 1;
-            }
-            if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
-            if (!buffer.getData())
-                throw RenderError("the picture is empty (no input file gave it a size)");
-            const int channels = out.image->getChannelsPlug()->asInt();
-            const PXiIBuf& picture =
-                rendered.emplace(out.image, std::make_pair(std::move(buffer), channels))
-                    .first->second.first;
-            rendering += secondsSince(start);
-            const Clock::time_point writeStart = Clock::now();
-            const RasterView view = viewOf(picture, channels);
-            if (!m_hooks || m_hooks->pictureRendered(view)) writeImage(name, view, out.options);
-            times.write += secondsSince(writeStart);
-            m_written.push_back(name);
-        } catch (const HostError& e) {
-            // Messages about an input already name the file; others get the output's name.
-            const std::string what = e.what();
-            if (what.find(": ") != std::string::npos && what.compare(0, 13, "keyer error: ") != 0)
-                throw HostError(e.exitStatus(), what);
-            throw HostError(e.exitStatus(), name + ": " + what);
-        } catch (const PXiError& e) {
-            throw RenderError(name + ": " + e.what());
-        } catch (const std::bad_alloc&) {
-            throw RenderError(name + ": not enough memory to render the picture");
+            input.picture = readImage(input.fileName);
+        } catch (...) {
+            input.failure = std::current_exception();
+        }
+        if (capture) {
+            const std::string messages = capture->end();
+            if (!input.failure) std::fputs(messages.c_str(), stderr);
         }
     }
-    times.read = m_readClock.seconds - readBefore;
-    times.key = std::max(0.0, rendering - times.read);
+    work.times.read = secondsSince(start);
+}
+
+void Session::keyFrame(long frame, FrameWork& work) {
+    for (size_t i = 0; i < m_inputs.size(); ++i) {
+        FileInNode* in = m_inputs[i];
+        in->setFrame(frame);
+        FrameWork::Input& input = work.inputs[i];
+        if (!input.read) continue;
+        if (input.failure)
+            in->supplyFailure(input.fileName, input.failure);
+        else
+            in->supply(input.fileName, std::move(input.picture));
+    }
+    if (m_hooks && !m_hooks->beginFrame(frame)) return;  // skipped: no picture, no file
+    const double readBefore = m_readClock.seconds;
+    const Clock::time_point start = Clock::now();
+    // A picture written to several files (the matte and the colours of one key) is rendered
+    // once per frame.
+    std::map<PXiIPlug*, std::shared_ptr<const FrameWork::Picture>> rendered;
+    for (const Output& out : m_outputs) {
+        std::shared_ptr<const FrameWork::Picture>& picture = rendered[out.image];
+        if (!picture) {
+            try {
+                auto made = std::make_shared<FrameWork::Picture>();
+                {
+                    const std::lock_guard<std::mutex> quiet(m_captureUse);
+                    StderrCaptureScope capture(*m_capture);
+                    made->buffer = PXiRenderImage(out.image);
+                    passOnMessages(capture.end());
+                }
+                if (!made->buffer.getData())
+                    throw RenderError("the picture is empty (no input file gave it a size)");
+                made->channels = out.image->getChannelsPlug()->asInt();
+                picture = std::move(made);
+            } catch (...) {
+                try {
+                    rethrowNamingOutput(out.pattern.fileName(frame));
+                } catch (...) {
+                    work.renderFailure = std::current_exception();
+                }
+                break;
+            }
+        }
+        work.pictures.push_back(picture);
+        work.toWrite.push_back(
+            !m_hooks || m_hooks->pictureRendered(viewOf(picture->buffer, picture->channels)));
+    }
+    if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
+    const double readHere = m_readClock.seconds - readBefore;
+    work.times.read += readHere;
+    work.times.key = std::max(0.0, secondsSince(start) - readHere);
+}
+
+void Session::writeFrame(long frame, FrameWork& work) {
+    const Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < work.pictures.size(); ++i) {
+        const Output& out = m_outputs[i];
+        const std::string name = out.pattern.fileName(frame);
+        try {
+            const FrameWork::Picture& picture = *work.pictures[i];
+            if (work.toWrite[i])
+                writeImage(name, viewOf(picture.buffer, picture.channels), out.options);
+        } catch (...) {
+            rethrowNamingOutput(name);
+        }
+        work.written.push_back(name);
+        work.pictures[i].reset();  // the last file of a picture frees it
+    }
+    work.times.write = secondsSince(start);
+    if (work.renderFailure) std::rethrow_exception(work.renderFailure);
 }
 
 int Session::render(const std::vector<long>& frames, Progress& progress, bool keepGoing) {
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
-    for (long frame : frames) {
-        FrameTimes times;
-        try {
-            if (m_hooks && !m_hooks->beginFrame(frame)) {
-                progress.frameDone(frame, times);  // skipped: nothing read, keyed or written
-                continue;
+    m_readAhead.clear();
+    FramePipeline<FrameWork>::Stages stages;
+    stages.read = [this](long frame, FrameWork& work) { readFrame(frame, work); };
+    stages.key = [this](long frame, FrameWork& work) { keyFrame(frame, work); };
+    stages.write = [this](long frame, FrameWork& work) { writeFrame(frame, work); };
+    stages.finished = [&](long frame, FrameWork& work, std::exception_ptr failure) {
+        // Not while a read captures standard error, which would take the report with it.
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        m_written.insert(m_written.end(), work.written.begin(), work.written.end());
+        if (!failure && m_hooks) {
+            try {
+                m_hooks->frameDone(frame);
+            } catch (...) {
+                failure = std::current_exception();
             }
-            renderFrame(frame, times);
-            if (m_hooks) m_hooks->frameDone(frame);
-            progress.frameDone(frame, times);
-        } catch (const std::exception& e) {
-            progress.clearLine();
-            std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());
-            progress.frameFailed(frame);
-            status = kExitRender;
-            const bool keyerError =
-                std::string(e.what()).find("keyer error: ") != std::string::npos;
-            // A keyer error comes from the parameters and would fail every frame alike.
-            if (!keepGoing || keyerError) break;
         }
-    }
+        if (!failure) {
+            progress.frameDone(frame, work.times);
+            return;
+        }
+        progress.clearLine();
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());
+        } catch (...) {
+            std::fprintf(stderr, "pxhost: frame %ld: unknown error\n", frame);
+        }
+        progress.frameFailed(frame);
+        status = kExitRender;
+    };
+    // A keyer error comes from the parameters and would fail every frame alike.
+    stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
+        return !keepGoing || isKeyerError(failure);
+    };
+    // Reading and writing files run beside the keying when there is more than one thread.
+    FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);
     progress.finish();
     return status;
 }

@@ -3,6 +3,7 @@
 // (FileIn, FileOut), the pictures the script reads and writes, and the frame loop.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -71,14 +72,19 @@ private:
     PXiIPlug* fileIn(const char* name);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
-    void renderFrame(long frame, FrameTimes& times);
+    struct FrameWork;
+    void readFrame(long frame, FrameWork& work);
+    void keyFrame(long frame, FrameWork& work);
+    void writeFrame(long frame, FrameWork& work);
 
     PXiScope m_scope;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
     std::vector<std::string> m_written;
-    ReadClock m_readClock;
+    std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
+    ReadClock m_readClock;                 // reading done by the inputs themselves
     std::unique_ptr<StderrCapture> m_capture;
+    std::mutex m_captureUse;  // one capture of standard error at a time
     FrameHooks* m_hooks = nullptr;
 };
 

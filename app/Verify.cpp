@@ -67,7 +67,8 @@ public:
         m_hasher.addPicture(picture);
         return false;
     }
-    void frameDone(long frame) override {
+    void frameDone(long) override {}
+    void frameKeyed(long frame) override {
         const DigestRecord& was = m_recorded.frames.at(frame);
         const DigestRecord now = m_hasher.finish(was.script);
         ++m_compared;
