@@ -40,7 +40,8 @@ private:
 
 void setMode(Options& options, bool& modeSet, Options::Mode mode, const std::string& what) {
     if (modeSet)
-        throw UsageError(what + ": give one of SCRIPT, -e, --demo, --demo-inputs, not several");
+        throw UsageError(what +
+                         ": give one of SCRIPT, -e, --demo, --demo-inputs, --analyse, not several");
     options.mode = mode;
     modeSet = true;
 }
@@ -104,6 +105,9 @@ Options parseOptions(int argc, const char* const* argv) {
             options.progress = Options::Progress::On;
         } else if (name == "-q" || name == "--no-progress" || name == "--quiet") {
             options.progress = Options::Progress::Off;
+            options.quiet = options.quiet || name != "--no-progress";
+        } else if (name == "--strict") {
+            options.strict = true;
         } else if (name == "--skip-existing") {
             options.skipExisting = true;
         } else if (name == "--digest") {
@@ -118,6 +122,12 @@ Options parseOptions(int argc, const char* const* argv) {
                 options.outDir = args.take();
             else
                 options.outDir = "demo-out";
+        } else if (name == "--analyse" || name == "--analyze") {
+            setMode(options, modeSet, Options::Mode::Analyse, name);
+            options.platePath = args.value(name, inlineValue, hasInline);
+            if (options.platePath.empty()) throw UsageError(name + ": empty file name");
+        } else if (name == "--region") {
+            options.region = args.value(name, inlineValue, hasInline);
         } else if (name == "--demo-inputs") {
             setMode(options, modeSet, Options::Mode::DemoInputs, name);
             options.outDir = args.value(name, inlineValue, hasInline);
@@ -127,10 +137,12 @@ Options parseOptions(int argc, const char* const* argv) {
         if (hasInline &&
             (name == "-v" || name == "--verbose" || name == "-k" || name == "--keep-going" ||
              name == "--progress" || name == "-q" || name == "--no-progress" || name == "--quiet" ||
-             name == "--stop-on-error" || name == "--skip-existing"))
+             name == "--stop-on-error" || name == "--strict" || name == "--skip-existing"))
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
+    if (!options.region.empty() && options.mode != Options::Mode::Analyse)
+        throw UsageError("--region: only with --analyse");
     if (options.mode == Options::Mode::Script && options.scriptPath.empty())
         throw UsageError("script file name is empty");
     if (options.outDir.empty() &&
@@ -143,20 +155,27 @@ std::string helpText() {
     return R"(Usage: pxhost [OPTIONS] SCRIPT        run a compositing script ("-": read it from standard input)
        pxhost [OPTIONS] -e 'TEXT'     run the script TEXT
        pxhost --demo [DIR]            key the built-in blue-screen shot into DIR (default ./demo-out)
-       pxhost --demo-inputs DIR       write the built-in shot and background plate into DIR
+       pxhost --demo-inputs DIR       write the built-in shot, background plate, hold-out and
+                                      garbage mattes and the shot's true coverage into DIR
+       pxhost --analyse PLATE [--region X,Y,W,H]
+                                      estimate PLATE's screen colour and range; write a starter
+                                      script PLATE-key.pxs and its status picture
        pxhost submit SCRIPT -t RANGE [--chunk N] [--partition P] [--wait] [-- SBATCH OPTIONS]
                                       render the frames as a Slurm array job, N frames a task
        pxhost verify DIGESTS [-t SAMPLE] [SCRIPT]
                                       re-key frames here and compare them with their digests
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
-and writes them with FileOut(picture, "name"). File names may hold a frame number: name.####.ext
-(padded to the number of '#') or name.%04d.ext; -t then says which frames to render.
+and writes them with FileOut(picture, "name"). Arguments go by position, then by name:
+Zephra_1v4(fg, bg, 0, 0, output = "status", bScreen = 0.4). Relative file names in a script
+file are taken from the script's folder (with -e and "-": from the current folder). File names
+may hold a frame number: name.####.ext (padded to the number of '#') or name.%04d.ext; -t then
+says which frames to render. A run prints the files it wrote.
 
 Options:
   -t, --frames RANGE   frames to render, one at a time: 1-100, 1-100x2 (every 2nd), 1,5,10-20
       --threads N      threads that key each picture (default: one per processor)
-      --plugin-dir DIR look for plug-ins (libpx*_lx.so) in DIR, before the program's own folder;
+      --plugin-dir DIR look for plug-ins (lib*_lx.so) in DIR, before the program's own folder;
                        may be given more than once
   -k, --keep-going     after a failed frame, report it and go on with the next one
       --stop-on-error  stop at the first failed frame (the default)
@@ -166,7 +185,12 @@ Options:
       --digest FILE    append a line per frame to FILE: SHA-256 of its input pixels, keyer
                        parameters and output pixels
       --progress       show the progress line even when standard error is not a terminal
-  -q, --no-progress    never show the progress line
+      --no-progress    never show the progress line
+  -q, --quiet          no progress line, and no list of the files written
+      --strict         treat warnings as errors (exit status 2). Warnings (file:line:column:
+                       warning: ...) name arguments the keyer takes but falls back on, and keys
+                       whose matte is opaque or clear everywhere or whose pictures look swapped
+      --region X,Y,W,H with --analyse: look only at this part of the plate (in pixels)
   -h, --help           print this text
       --version        print the program's version
 

@@ -15,6 +15,7 @@
 #include "app/FramePipeline.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
+#include "app/ScriptFiles.h"
 #include "app/StderrCapture.h"
 #include "sdk/PXiError.h"
 #include "sdk/PXiIPlug.h"
@@ -143,7 +144,7 @@ void Session::declareHostFunctions() {
 PXiIPlug* Session::fileIn(const char* name) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    auto node = std::make_unique<FileInNode>(SequencePattern(file), &m_readClock);
+    auto node = std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock);
     node->setParent(PXiNode::getRoot());
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
@@ -162,7 +163,7 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
                          "\" (use \"8\", \"16\", \"half\" or \"float\")");
     options.channels = textArg(channels);
     options.compression = textArg(compression);
-    SequencePattern pattern(file);
+    SequencePattern pattern(scriptFile(file));
     // Checks the format and the channel selection now, with the script's line and column.
     checkWritable(pattern.fileName(0), options);
     m_outputs.push_back({image, pattern, options});
@@ -172,8 +173,14 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
 void Session::runScript(const std::string& text, const std::string& fileName) {
     const PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
     if (result.error) throw UsageError(result.error->what());
+    m_diagnostics.scriptWarnings(result.warnings);
+    m_keyChecks.setCalls(result.calls);
     if (m_outputs.empty())
         throw UsageError(fileName + ": the script writes no picture (use FileOut)");
+}
+
+std::string Session::scriptFile(const std::string& name) const {
+    return resolveScriptFile(m_scriptFolder, name);
 }
 
 std::vector<long> Session::planFrames(const std::string& framesOption) {
@@ -287,6 +294,16 @@ void passOnMessages(const std::string& messages) {
     if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
 }
 
+bool isUsageError(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const UsageError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool isKeyerError(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
@@ -376,6 +393,12 @@ void Session::keyFrame(long frame, FrameWork& work) {
         work.toWrite.push_back(
             !m_hooks || m_hooks->pictureRendered(viewOf(picture->buffer, picture->channels)));
     }
+    if (!work.renderFailure) {
+        // The checks print their warnings: not while a read captures standard error.
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        for (const PXiScriptError& w : checkKeys(m_keyChecks, frame))
+            m_diagnostics.frameWarning(w);
+    }
     if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
     const double readHere = m_readClock.seconds - readBefore;
     work.times.read += readHere;
@@ -405,6 +428,7 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
     m_readAhead.clear();
+    std::exception_ptr scriptError;
     FramePipeline<FrameWork>::Stages stages;
     stages.read = [this](long frame, FrameWork& work) { readFrame(frame, work); };
     stages.key = [this](long frame, FrameWork& work) { keyFrame(frame, work); };
@@ -427,6 +451,9 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
         progress.clearLine();
         try {
             std::rethrow_exception(failure);
+        } catch (const UsageError&) {
+            scriptError = failure;  // a warning that --strict makes an error: reported below
+            return;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());
         } catch (...) {
@@ -437,11 +464,13 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     };
     // A keyer error comes from the parameters and would fail every frame alike.
     stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
-        return !keepGoing || isKeyerError(failure);
+        return !keepGoing || isKeyerError(failure) || isUsageError(failure);
     };
     // Reading and writing files run beside the keying when there is more than one thread.
     FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);
     progress.finish();
+    // It ends the run as a script error.
+    if (scriptError) std::rethrow_exception(scriptError);
     return status;
 }
 

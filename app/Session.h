@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "app/Diagnostics.h"
 #include "app/FileInNode.h"
 #include "app/FrameHooks.h"
 #include "app/ImageFile.h"
+#include "app/KeyChecks.h"
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
@@ -36,6 +38,12 @@ public:
 
     // Makes a picture available to scripts under a name (the demo's generated pictures).
     void addPicture(const std::string& name, PXiIPlug* image);
+
+    // Warnings become errors (--strict).
+    void setStrict(bool strict) { m_diagnostics.setStrict(strict); }
+    // The folder that relative file names of the script are taken from (the script file's
+    // folder); empty: the current folder.
+    void setScriptFolder(const std::string& folder) { m_scriptFolder = folder; }
 
     // Runs the script text; it declares the pictures to read and write. Throws UsageError with
     // "file:line:column: message" for an error in the script.
@@ -77,7 +85,13 @@ private:
     void keyFrame(long frame, FrameWork& work);
     void writeFrame(long frame, FrameWork& work);
 
+    // A file name of the script as the program opens it.
+    std::string scriptFile(const std::string& name) const;
+
     PXiScope m_scope;
+    std::string m_scriptFolder;
+    Diagnostics m_diagnostics;
+    KeyChecks m_keyChecks;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
     std::vector<std::string> m_written;

@@ -18,6 +18,7 @@
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/ScriptFile.h"
+#include "app/ScriptFiles.h"
 #include "app/Session.h"
 
 namespace pxhost {
@@ -275,6 +276,7 @@ int runSubmit(int argc, const char* const* argv) {
     // Checks the script, the frames and the output names here, before any task starts.
     Session session(request.render.threads);
     session.loadPlugins(request.render.pluginDirs);
+    session.setScriptFolder(scriptFolder(request.render.scriptPath));
     session.runScript(readScriptFile(request.render.scriptPath), request.render.scriptPath);
     const std::vector<long> frames = session.planFrames(request.render.frames);
     const std::vector<std::vector<long>> chunks = chunkFrames(frames, request.chunk);

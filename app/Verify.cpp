@@ -10,6 +10,7 @@
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/ScriptFile.h"
+#include "app/ScriptFiles.h"
 #include "app/Session.h"
 
 namespace pxhost {
@@ -143,6 +144,7 @@ int runVerify(int argc, const char* const* argv) {
     if (!frames.empty()) {
         Session session(request.render.threads);
         session.loadPlugins(request.render.pluginDirs);
+        session.setScriptFolder(scriptFolder(request.render.scriptPath));
         session.runScript(readScriptFile(request.render.scriptPath), request.render.scriptPath);
         session.planFrames(frameListText(frames));
         Verifier verifier(session, recorded);

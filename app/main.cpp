@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/Analyse.h"
 #include "app/Demo.h"
 #include "app/FrameJournal.h"
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/Progress.h"
 #include "app/ScriptFile.h"
+#include "app/ScriptFiles.h"
 #include "app/Session.h"
 #include "app/Submit.h"
 #include "app/Verify.h"
@@ -35,15 +37,18 @@ int run(int argc, char** argv) {
         case Options::Mode::Version:
             std::puts(kVersion);
             return 0;
+        case Options::Mode::Analyse:
+            return pxhost::runAnalysis(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
-                std::puts(file.c_str());
+                if (!options.quiet) std::puts(file.c_str());
             return 0;
         default:
             break;
     }
 
     pxhost::Session session(options.threads);
+    session.setStrict(options.strict);
     session.loadPlugins(options.pluginDirs);
     if (options.mode == Options::Mode::Demo) {
         pxhost::setUpDemo(session, options.outDir);
@@ -51,6 +56,7 @@ int run(int argc, char** argv) {
         session.runScript(options.scriptText, "-e");
     } else {
         const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
+        session.setScriptFolder(pxhost::scriptFolder(options.scriptPath));
         session.runScript(pxhost::readScriptFile(options.scriptPath), name);
     }
     pxhost::FrameJournal journal(session, options.skipExisting, options.digestPath,
@@ -62,7 +68,7 @@ int run(int argc, char** argv) {
     pxhost::Progress progress(stderr, static_cast<long>(frames.size()), showLine, options.verbose);
     const int status = session.render(frames, progress, options.keepGoing);
     journal.report(stderr);
-    if (options.mode == Options::Mode::Demo)
+    if (!options.quiet)
         for (const std::string& file : session.writtenFiles()) std::puts(file.c_str());
     return status;
 }

@@ -46,6 +46,13 @@ TEST(Options, ModesAndTheirArguments) {
     EXPECT_EQ(parse({"--help", "--bogus"}).mode, Options::Mode::Help);
     EXPECT_EQ(parse({"--version"}).mode, Options::Mode::Version);
     EXPECT_EQ(parse({"-q", "s"}).progress, Options::Progress::Off);
+    EXPECT_TRUE(parse({"-q", "s"}).quiet);
+    EXPECT_FALSE(parse({"--no-progress", "s"}).quiet);
+    EXPECT_TRUE(parse({"--strict", "s"}).strict);
+    const Options a = parse({"--analyse", "plate.exr", "--region", "1,2,3,4"});
+    EXPECT_EQ(a.mode, Options::Mode::Analyse);
+    EXPECT_EQ(a.platePath, "plate.exr");
+    EXPECT_EQ(a.region, "1,2,3,4");
 }
 
 TEST(Options, RefusesBadCommandLinesNamingTheOption) {
@@ -66,6 +73,10 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
         {{"a.pxs", "-e", "x"}, "-e"},
         {{"--demo-inputs"}, "--demo-inputs"},
         {{"--verbose=1", "s"}, "--verbose"},
+        {{"--strict=yes", "s"}, "--strict"},
+        {{"--analyse"}, "--analyse"},
+        {{"--region", "1,2,3,4", "s"}, "--region"},
+        {{"--analyse", "p.png", "s"}, "s"},
     };
     for (const Case& c : cases) {
         try {
@@ -81,7 +92,8 @@ TEST(Options, HelpNamesEveryOption) {
     const std::string help = helpText();
     for (const char* option :
          {"-t", "--threads", "--plugin-dir", "-k", "--keep-going", "-v", "--progress",
-          "--no-progress", "--help", "--version", "--demo", "--demo-inputs", "-e", "Exit status"})
+          "--no-progress", "--help", "--version", "--demo", "--demo-inputs", "-e", "Exit status",
+          "--strict", "--analyse", "--region", "-q"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 
