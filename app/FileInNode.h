@@ -46,10 +46,10 @@ public:
     void fillOutputBuffer() override;
     const PXiName& className() const override;
 
-private:
-    // Reads the current file unless it is already in memory.
+    // The current file's samples as read; reads the file unless it is already in memory.
     const Raster& picture();
 
+private:
     SequencePattern m_pattern;
     ReadOptions m_options;
     ReadClock* m_clock;

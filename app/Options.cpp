@@ -121,6 +121,11 @@ Options parseOptions(int argc, const char* const* argv) {
             options.quiet = options.quiet || name != "--no-progress";
         } else if (name == "--strict") {
             options.strict = true;
+        } else if (name == "--skip-existing") {
+            options.skipExisting = true;
+        } else if (name == "--digest") {
+            options.digestPath = args.value(name, inlineValue, hasInline);
+            if (options.digestPath.empty()) throw UsageError(name + ": empty file name");
         } else if (name == "--demo") {
             setMode(options, modeSet, Options::Mode::Demo, name);
             // The folder is optional: the next argument is it unless it is an option.
@@ -160,7 +165,7 @@ Options parseOptions(int argc, const char* const* argv) {
         if (hasInline &&
             (name == "-v" || name == "--verbose" || name == "-k" || name == "--keep-going" ||
              name == "--progress" || name == "-q" || name == "--no-progress" || name == "--quiet" ||
-             name == "--stop-on-error" || name == "--strict"))
+             name == "--stop-on-error" || name == "--strict" || name == "--skip-existing"))
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
@@ -191,6 +196,10 @@ std::string helpText() {
                      [-t RANGE] [--port N]
                                       tune the keyer on SHOT in a web page on this machine:
                                       prints its address; "Save script" writes FILE
+       pxhost submit SCRIPT -t RANGE [--chunk N] [--partition P] [--wait] [-- SBATCH OPTIONS]
+                                      render the frames as a Slurm array job, N frames a task
+       pxhost verify DIGESTS [-t SAMPLE] [SCRIPT]
+                                      re-key frames here and compare them with their digests
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
 and writes them with FileOut(picture, "name"). Arguments go by position, then by name:
@@ -207,6 +216,10 @@ Options:
   -k, --keep-going     after a failed frame, report it and go on with the next one
       --stop-on-error  stop at the first failed frame (the default)
   -v, --verbose        print the time each frame spent reading, keying and writing
+      --skip-existing  leave frames whose output files all exist (with --digest: and whose
+                       inputs and parameters are those recorded)
+      --digest FILE    append a line per frame to FILE: SHA-256 of its input pixels, keyer
+                       parameters and output pixels
       --progress       show the progress line even when standard error is not a terminal
       --no-progress    never show the progress line
   -q, --quiet          no progress line, and no list of the files written

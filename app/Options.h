@@ -28,6 +28,8 @@ struct Options {
         std::string shot, background, holdOut, garbage, script;
         int port = 0;  // 0: any free port
     } tune;
+    bool skipExisting = false;  // leave frames whose outputs all exist (see FrameJournal.h)
+    std::string digestPath;     // --digest: append a record per frame to this file
 };
 
 // Parses argv[1..argc-1]. Throws UsageError naming the option at fault.

@@ -269,6 +269,7 @@ struct Session::FrameWork {
     // it. Rendering stops at the first output that fails; its failure comes after the outputs
     // before it are written, as it would if each were written as soon as rendered.
     std::vector<std::shared_ptr<const Picture>> pictures;
+    std::vector<bool> toWrite;  // per picture: false when the frame hooks keep it unwritten
     std::exception_ptr renderFailure;
     std::vector<std::string> written;
     FrameTimes times;
@@ -400,6 +401,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
         else
             in->supply(input.key, std::move(input.picture));
     }
+    if (m_hooks && !m_hooks->beginFrame(frame)) return;  // skipped: no picture, no file
     const double readBefore = m_readClock.seconds;
     const Clock::time_point start = Clock::now();
     // A picture written to several files (the matte and the colours of one key) is rendered
@@ -423,6 +425,8 @@ void Session::keyFrame(long frame, FrameWork& work) {
             }
         }
         work.pictures.push_back(picture);
+        work.toWrite.push_back(
+            !m_hooks || m_hooks->pictureRendered(viewOf(picture->buffer, picture->channels)));
     }
     if (!work.renderFailure) {
         // The checks print their warnings: not while a read captures standard error.
@@ -430,6 +434,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
         for (const PXiScriptError& w : checkKeys(m_keyChecks, frame))
             m_diagnostics.frameWarning(w);
     }
+    if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
     const double readHere = m_readClock.seconds - readBefore;
     work.times.read += readHere;
     work.times.key = std::max(0.0, secondsSince(start) - readHere);
@@ -442,7 +447,8 @@ void Session::writeFrame(long frame, FrameWork& work) {
         const std::string name = out.pattern.fileName(frame);
         try {
             const FrameWork::Picture& picture = *work.pictures[i];
-            writeImage(name, viewOf(picture.buffer, picture.channels), out.options);
+            if (work.toWrite[i])
+                writeImage(name, viewOf(picture.buffer, picture.channels), out.options);
         } catch (...) {
             rethrowNamingOutput(name);
         }
@@ -466,6 +472,13 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
         // Not while a read captures standard error, which would take the report with it.
         const std::lock_guard<std::mutex> quiet(m_captureUse);
         m_written.insert(m_written.end(), work.written.begin(), work.written.end());
+        if (!failure && m_hooks) {
+            try {
+                m_hooks->frameDone(frame);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
         if (!failure) {
             progress.frameDone(frame, work.times);
             return;

@@ -9,6 +9,7 @@
 
 #include "app/Diagnostics.h"
 #include "app/FileInNode.h"
+#include "app/FrameHooks.h"
 #include "app/ImageFile.h"
 #include "app/KeyChecks.h"
 #include "app/Progress.h"
@@ -76,13 +77,19 @@ public:
     // The files written by the last render, in order.
     const std::vector<std::string>& writtenFiles() const { return m_written; }
 
-private:
+    // Steps around each frame (see FrameHooks.h); null for none. Not owned.
+    void setFrameHooks(FrameHooks* hooks) { m_hooks = hooks; }
+
     struct Output {
         PXiIPlug* image;
         SequencePattern pattern;
         WriteOptions options;
     };
+    // The script's FileIn and FileOut calls, in order.
+    const std::vector<FileInNode*>& inputs() const { return m_inputs; }
+    const std::vector<Output>& outputs() const { return m_outputs; }
 
+private:
     void declareHostFunctions();
     PXiIPlug* fileIn(const char* name, const char* colourSpace, const char* headroom,
                      const char* frameOffset);
@@ -107,6 +114,7 @@ private:
     ReadClock m_readClock;                 // reading done by the inputs themselves
     std::unique_ptr<StderrCapture> m_capture;
     std::mutex m_captureUse;  // one capture of standard error at a time
+    FrameHooks* m_hooks = nullptr;
 };
 
 }  // namespace pxhost

@@ -5,38 +5,31 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <cstring>
 
 #include "app/Analyse.h"
 #include "app/Demo.h"
+#include "app/FrameJournal.h"
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/Progress.h"
+#include "app/ScriptFile.h"
 #include "app/ScriptFiles.h"
 #include "app/Session.h"
+#include "app/Submit.h"
+#include "app/Verify.h"
 #include "app/tuner/TunerMain.h"
 
 namespace {
 
 constexpr const char* kVersion = "pxhost 1.0 (keyer commands Zephra_1v4, Zephra_1v3)";
 
-std::string readScript(const std::string& path) {
-    std::ostringstream text;
-    if (path == "-") {
-        text << std::cin.rdbuf();
-        return text.str();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw pxhost::UsageError(path + ": cannot read the script");
-    text << in.rdbuf();
-    if (in.bad()) throw pxhost::UsageError(path + ": cannot read the script");
-    return text.str();
-}
-
 int run(int argc, char** argv) {
     using pxhost::Options;
+    if (argc > 1 && std::strcmp(argv[1], "submit") == 0)
+        return pxhost::runSubmit(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "verify") == 0)
+        return pxhost::runVerify(argc - 2, argv + 2);
     const Options options = pxhost::parseOptions(argc, argv);
     switch (options.mode) {
         case Options::Mode::Help:
@@ -67,13 +60,17 @@ int run(int argc, char** argv) {
     } else {
         const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
         session.setScriptFolder(pxhost::scriptFolder(options.scriptPath));
-        session.runScript(readScript(options.scriptPath), name);
+        session.runScript(pxhost::readScriptFile(options.scriptPath), name);
     }
+    pxhost::FrameJournal journal(session, options.skipExisting, options.digestPath,
+                                 options.mode == Options::Mode::Script ? options.scriptPath : "-e");
+    if (journal.active()) session.setFrameHooks(&journal);
     const std::vector<long> frames = session.planFrames(options.frames);
     const bool showLine = options.progress == Options::Progress::On ||
                           (options.progress == Options::Progress::Auto && isatty(STDERR_FILENO));
     pxhost::Progress progress(stderr, static_cast<long>(frames.size()), showLine, options.verbose);
     const int status = session.render(frames, progress, options.keepGoing);
+    journal.report(stderr);
     if (!options.quiet)
         for (const std::string& file : session.writtenFiles()) std::puts(file.c_str());
     return status;
