@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/PXiError.h"
@@ -56,13 +57,78 @@ struct Active {
     ~Active() { list.pop_back(); }
 };
 
-PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
-                    std::vector<PXiNode*>& active) {
-    if (!image) throw PXiError("no image to render");
+// The image plug that holds the picture an image plug shows: the end of its connections.
+PXiIPlug* sourceOf(PXiIPlug* image) {
     for (int hops = 0; image->getUpstreamImage(); ++hops) {
         if (hops > (1 << 20)) throw PXiError("chain of images too long");
         image = image->getUpstreamImage();
     }
+    return image;
+}
+
+// A picture that several inputs take, kept from its first render until its last taker has it.
+struct SharedPicture {
+    PXiIBuf picture;
+    int channels;    // the channels it was rendered with
+    int takersLeft;  // inputs still to take it
+};
+
+// One render of a graph. Each node's picture is rendered once: a node feeding several inputs
+// (directly or down several paths) is kept until the last of them has taken it, so a graph
+// costs what its nodes cost, not what its paths do, and holds no picture longer than needed.
+struct RenderState {
+    std::vector<PXiNode*> active;               // nodes being rendered, outermost first
+    std::unordered_map<PXiIPlug*, int> takers;  // source -> connected inputs taking it
+    std::unordered_map<PXiIPlug*, SharedPicture> made;
+
+    // Counts, for every node output the graph reaches, the connected inputs that take it.
+    explicit RenderState(PXiIPlug* root) {
+        std::vector<PXiIPlug*> stack{sourceOf(root)};
+        std::unordered_map<PXiIPlug*, bool> visited{{stack.back(), true}};
+        while (!stack.empty()) {
+            auto* nadic = dynamic_cast<PXiNadic*>(stack.back()->getNode());
+            stack.pop_back();
+            if (!nadic) continue;
+            for (int i = 0; i < nadic->getNumInputs(); ++i) {
+                PXiIPlug* in = nadic->getInput(i);
+                if (!in || !in->getUpstreamImage()) continue;
+                PXiIPlug* source = sourceOf(in);
+                ++takers[source];
+                if (visited.emplace(source, true).second) stack.push_back(source);
+            }
+        }
+    }
+};
+
+PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state);
+
+// The picture for one connected input: rendered, or taken from an earlier render of the same
+// source. Every taker but the last gets a copy, since the node taking it may key into it.
+PXiIBuf takePicture(PXiIPlug* input, const PXiIRect& region, int channels, RenderState& state) {
+    PXiIPlug* source = sourceOf(input);
+    const auto count = state.takers.find(source);
+    if (count == state.takers.end() || count->second < 2)
+        return renderImage(source, region, channels, state);
+    auto made = state.made.find(source);
+    if (made == state.made.end()) {
+        PXiIBuf picture = renderImage(source, region, channels, state);
+        made =
+            state.made.emplace(source, SharedPicture{std::move(picture), channels, count->second})
+                .first;
+    } else if (made->second.channels != channels) {
+        return renderImage(source, region, channels, state);  // asked for other channels
+    }
+    SharedPicture& shared = made->second;
+    if (--shared.takersLeft > 0) return shared.picture.converted(shared.picture.getDepth());
+    PXiIBuf last = std::move(shared.picture);
+    state.made.erase(made);
+    return last;
+}
+
+PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state) {
+    if (!image) throw PXiError("no image to render");
+    image = sourceOf(image);
+    std::vector<PXiNode*>& active = state.active;
     if (region.isEmpty()) return PXiIBuf::withoutData(region, 1);
     PXiNode* node = image->getNode();
     PXiNadic* nadic = dynamic_cast<PXiNadic*>(node);
@@ -90,7 +156,7 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
         in->setRoi(region);
         askImage(in);
         if (in->getUpstreamImage()) {
-            PXiIBuf b = renderImage(in, region, in->getReqChannelsPlug()->asInt(), active);
+            PXiIBuf b = takePicture(in, region, in->getReqChannelsPlug()->asInt(), state);
             buffers[i] =
                 (!b.getData() || b.getDepth() == depth) ? std::move(b) : b.converted(depth);
         } else {
@@ -133,8 +199,9 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
 }  // namespace
 
 PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels) {
-    std::vector<PXiNode*> active;
-    return renderImage(image, region, channels, active);
+    if (!image) throw PXiError("no image to render");
+    RenderState state(image);
+    return renderImage(image, region, channels, state);
 }
 
 PXiIBuf PXiRenderImage(PXiIPlug* image) {
