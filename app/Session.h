@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileIdentity.h"
 #include "app/FileInNode.h"
 #include "app/ImageFile.h"
 #include "app/Progress.h"
@@ -34,6 +35,9 @@ public:
 
     // Makes a picture available to scripts under a name (the demo's generated pictures).
     void addPicture(const std::string& name, PXiIPlug* image);
+
+    // A file the run reads besides its pictures (the script): no output may replace it.
+    void protectFile(const std::string& path);
 
     // Runs the script text; it declares the pictures to read and write. Throws UsageError with
     // "file:line:column: message" for an error in the script.
@@ -65,10 +69,13 @@ private:
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
     void renderFrame(long frame, FrameTimes& times);
+    // Refuses, at the FileOut call, an output that reaches a file already read or written.
+    void refuseSecondUse(const SequencePattern& pattern) const;
 
     PXiScope m_scope;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
+    std::vector<std::pair<FileIdentity, std::string>> m_protected;  // with the name given
     std::vector<std::string> m_written;
     ReadClock m_readClock;
     std::unique_ptr<StderrCapture> m_capture;

@@ -5,32 +5,17 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <sstream>
 
 #include "app/Demo.h"
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/Progress.h"
+#include "app/ScriptFile.h"
 #include "app/Session.h"
 
 namespace {
 
 constexpr const char* kVersion = "pxhost 1.0 (keyer commands Zephra_1v4, Zephra_1v3)";
-
-std::string readScript(const std::string& path) {
-    std::ostringstream text;
-    if (path == "-") {
-        text << std::cin.rdbuf();
-        return text.str();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw pxhost::UsageError(path + ": cannot read the script");
-    text << in.rdbuf();
-    if (in.bad()) throw pxhost::UsageError(path + ": cannot read the script");
-    return text.str();
-}
 
 int run(int argc, char** argv) {
     using pxhost::Options;
@@ -58,7 +43,9 @@ int run(int argc, char** argv) {
         session.runScript(options.scriptText, "-e");
     } else {
         const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
-        session.runScript(readScript(options.scriptPath), name);
+        const std::string text = pxhost::readScriptFile(options.scriptPath);
+        if (options.scriptPath != "-") session.protectFile(options.scriptPath);
+        session.runScript(text, name);
     }
     const std::vector<long> frames = session.planFrames(options.frames);
     const bool showLine = options.progress == Options::Progress::On ||
