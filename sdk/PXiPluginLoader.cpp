@@ -62,7 +62,7 @@ PluginOrigins& origins() {
 // or read without end.
 std::string notALibraryFile(const std::string& path) {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+    if (stat(path.c_str(), &st) != 0) return path + ": " + std::strerror(errno);
     if (S_ISDIR(st.st_mode)) return "is a folder, not a library";
     if (!S_ISREG(st.st_mode)) return "is not a regular file";
     return std::string();

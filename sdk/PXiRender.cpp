@@ -66,25 +66,17 @@ PXiIPlug* sourceOf(PXiIPlug* image) {
     return image;
 }
 
-// A picture that several inputs take, kept from its first render until its last taker has it.
-struct SharedPicture {
-    PXiIBuf picture;
-    int channels;    // the channels it was rendered with
-    int takersLeft;  // inputs still to take it
-};
-
 // One render of a graph. Each node's picture is rendered once: a node feeding several inputs
 // (directly or down several paths) is kept until the last of them has taken it, so a graph
 // costs what its nodes cost, not what its paths do, and holds no picture longer than needed.
 struct RenderState {
-    std::vector<PXiNode*> active;               // nodes being rendered, outermost first
-    std::unordered_map<PXiIPlug*, int> takers;  // source -> connected inputs taking it
-    std::unordered_map<PXiIPlug*, SharedPicture> made;
+    std::vector<PXiNode*> active;                 // nodes being rendered, outermost first
+    std::unordered_map<PXiIPlug*, int> left;      // source -> takes still to come
+    std::unordered_map<PXiIPlug*, PXiIBuf> made;  // pictures kept for takes to come
 
-    // Counts, for every node output the graph reaches, the connected inputs that take it.
+    // Counts, for every node output the graph reaches, the connected inputs that show it.
     explicit RenderState(PXiIPlug* root) {
         std::vector<PXiIPlug*> stack{sourceOf(root)};
-        std::unordered_map<PXiIPlug*, bool> visited{{stack.back(), true}};
         while (!stack.empty()) {
             auto* nadic = dynamic_cast<PXiNadic*>(stack.back()->getNode());
             stack.pop_back();
@@ -93,8 +85,7 @@ struct RenderState {
                 PXiIPlug* in = nadic->getInput(i);
                 if (!in || !in->getUpstreamImage()) continue;
                 PXiIPlug* source = sourceOf(in);
-                ++takers[source];
-                if (visited.emplace(source, true).second) stack.push_back(source);
+                if (++left[source] == 1) stack.push_back(source);
             }
         }
     }
@@ -102,26 +93,24 @@ struct RenderState {
 
 PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state);
 
-// The picture for one connected input: rendered, or taken from an earlier render of the same
-// source. Every taker but the last gets a copy, since the node taking it may key into it.
+// The picture for one connected input. A source only this input shows is rendered with the
+// channels the input asks for. A source several inputs show is rendered once, with every
+// channel so that it holds what each of them asks for, and kept: every take but the last gets
+// a copy, since the node taking it may key into it in place.
 PXiIBuf takePicture(PXiIPlug* input, const PXiIRect& region, int channels, RenderState& state) {
     PXiIPlug* source = sourceOf(input);
-    const auto count = state.takers.find(source);
-    if (count == state.takers.end() || count->second < 2)
-        return renderImage(source, region, channels, state);
-    auto made = state.made.find(source);
-    if (made == state.made.end()) {
-        PXiIBuf picture = renderImage(source, region, channels, state);
-        made =
-            state.made.emplace(source, SharedPicture{std::move(picture), channels, count->second})
-                .first;
-    } else if (made->second.channels != channels) {
-        return renderImage(source, region, channels, state);  // asked for other channels
+    const int takesAfter = --state.left[source];
+    const auto kept = state.made.find(source);
+    if (kept == state.made.end()) {
+        if (takesAfter <= 0) return renderImage(source, region, channels, state);
+        PXiIBuf picture = renderImage(source, region, PXiChanAll, state);
+        PXiIBuf copy = picture.converted(picture.getDepth());
+        state.made.emplace(source, std::move(picture));
+        return copy;
     }
-    SharedPicture& shared = made->second;
-    if (--shared.takersLeft > 0) return shared.picture.converted(shared.picture.getDepth());
-    PXiIBuf last = std::move(shared.picture);
-    state.made.erase(made);
+    if (takesAfter > 0) return kept->second.converted(kept->second.getDepth());
+    PXiIBuf last = std::move(kept->second);
+    state.made.erase(kept);
     return last;
 }
 
