@@ -117,17 +117,20 @@ private:
 // mount. Files that are not regular, bad compressions and a second -t are refused as well.
 TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
     ASSERT_EQ(link((dir / "fg.png").c_str(), (dir / "alias.png").c_str()), 0);
-    ASSERT_EQ(symlink(".", (dir / "here").c_str()), 0);
+    // Links and mount points sit in a folder of their own, whose snapshot does not change when
+    // the runs write into the folder they lead to.
     mkdir((dir / "sub").c_str(), 0755);
-    mkdir((dir / "mnt").c_str(), 0755);
-    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+    mkdir((dir / "sub/mnt").c_str(), 0755);
+    ASSERT_EQ(symlink("..", (dir / "sub/up").c_str()), 0);
+    // Inside a folder, so that the snapshot of the inputs does not open it.
+    ASSERT_EQ(mkfifo((dir / "sub/fifo").c_str(), 0644), 0);
     writeText(dir / "key.tif", "FileOut(" + kKey + ", \"./key.tif\");");
     writeText(dir / "ro.png", "old output");
     chmod((dir / "ro.png").c_str(), 0444);
-    inputs.insert(inputs.end(), {"alias.png", "here", "sub", "mnt", "fifo", "key.tif", "ro.png"});
-    const BindMount bind(dir.path(), dir / "mnt");
+    inputs.insert(inputs.end(), {"alias.png", "sub", "key.tif", "ro.png"});
+    const BindMount bind(dir.path(), dir / "sub/mnt");
     // Without a bind mount (no privilege) the symbolic link is the other route to the folder.
-    const std::string otherRoute = bind.mounted ? "mnt/fg.png" : "here/fg.png";
+    const std::string otherRoute = bind.mounted ? "sub/mnt/fg.png" : "sub/up/fg.png";
     const auto out = [](const std::string& name) {
         return "FileOut(" + kKey + ", \"" + name + "\");";
     };
@@ -135,7 +138,7 @@ TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
     expectAll({
         {out("./fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {out("alias.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
-        {out("here/fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {out("sub/up/fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {out(otherRoute), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {out(dir / "fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {"", {"key.tif"}, 2, "key.tif:1:", "is the script itself"},
@@ -147,10 +150,10 @@ TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
          2,
          "script.pxs:1:",
          "more than once"},
-        {out("s.#.png") + out("here/s.####.png"),
+        {out("s.#.png") + out("sub/up/s.####.png"),
          {"-t", "999-1000"},
          2,
-         "s.1000.png",
+         "sub/up/s.1000.png",
          "more than once"},
         {"FileOut(" + kKey + ", \"o.tif\", \"\", \"\", \"zap\");",
          {},
@@ -159,14 +162,18 @@ TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
          "unknown compression \"zap\""},
         {out("o.png"), {"-t", "1", "-t", "2"}, 2, "-t 2: ", "frames already given"},
         {"", {"sub"}, 2, "sub: ", "is a folder, not a script"},
-        {"", {"fifo"}, 2, "fifo: ", "not a regular file"},
+        {"", {"sub/fifo"}, 2, "sub/fifo: ", "not a regular file"},
         {"", {"/dev/zero"}, 2, "/dev/zero: ", "not a regular file"},
         {"FileOut(FileIn(\"/dev/zero\"), \"o.png\");",
          {},
          1,
          "frame 1: /dev/zero: ",
          "not a regular file"},
-        {"FileOut(FileIn(\"fifo\"), \"o.png\");", {}, 1, "frame 1: fifo: ", "not a regular file"},
+        {"FileOut(FileIn(\"sub/fifo\"), \"o.png\");",
+         {},
+         1,
+         "frame 1: sub/fifo: ",
+         "not a regular file"},
         {"FileOut(FileIn(\"sub\"), \"o.png\");", {}, 1, "frame 1: sub: ", "it is a folder"},
         {out("ro.png"), {}, 1, "ro.png: ", "read-only"},
     });
