@@ -63,9 +63,7 @@ extern "C" void removeTempFilesAndReraise(int sig) {
 class SignalsHeld {
 public:
     SignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : terminatingSignals()) sigaddset(&set, sig);
+        const sigset_t set = AtomicOutputFile::removalSignals();
         pthread_sigmask(SIG_BLOCK, &set, &m_before);
     }
     ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
@@ -107,8 +105,8 @@ bool isAppendOnlyOrImmutable(const std::string& path) {
 }
 
 mode_t newFileMode() {
-    // umask can only be read by setting it; the program is single-threaded when it writes files
-    // from the main thread, so the short swap is harmless.
+    // umask can only be read by setting it; one thread at a time writes files, and the
+    // program's other threads create none, so the short swap is harmless.
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -206,6 +204,13 @@ void AtomicOutputFile::removeTempFilesOnSignal() {
         sigemptyset(&action.sa_mask);
         sigaction(sig, &action, nullptr);
     }
+}
+
+sigset_t AtomicOutputFile::removalSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : terminatingSignals()) sigaddset(&set, sig);
+    return set;
 }
 
 }  // namespace pxhost

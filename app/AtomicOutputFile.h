@@ -4,6 +4,7 @@
 // complete. A failed or interrupted write removes the temporary file and leaves whatever the
 // final name held before untouched.
 
+#include <csignal>
 #include <string>
 
 namespace pxhost {
@@ -31,6 +32,8 @@ public:
     // SIGHUP, SIGXCPU, SIGUSR1, SIGPIPE, ...) that remove the temporary files still open and
     // then end the program as the signal would have.
     static void removeTempFilesOnSignal();
+    // Those signals, as a set.
+    static sigset_t removalSignals();
 
 private:
     std::string m_finalPath;

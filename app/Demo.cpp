@@ -67,6 +67,7 @@ std::vector<std::string> writeDemoInputs(const std::string& folder) {
     write(DemoNames::kBackground, makeDemoBackground(), "");
     write(DemoNames::kHoldOut, makeDemoHoldOut(), "a");
     write(DemoNames::kGarbage, makeDemoGarbage(), "a");
+    write(DemoNames::kCoverage, makeDemoCoverage(), "a");
     return written;
 }
 

@@ -14,12 +14,14 @@ struct DemoNames {
     static constexpr const char* kBackground = "background.png";
     static constexpr const char* kHoldOut = "holdout.png";
     static constexpr const char* kGarbage = "garbage.png";
+    static constexpr const char* kCoverage = "coverage.png";
 };
 
 // Makes the folder (and its parents) unless it exists; throws RenderError naming it.
 void makeFolder(const std::string& folder);
 
-// Writes the generated shot, plate and mattes into the folder; returns the files written.
+// Writes the generated shot, plate, mattes and the shot's true coverage (a matte) into the
+// folder; returns the files written.
 std::vector<std::string> writeDemoInputs(const std::string& folder);
 
 // Gives the session the generated pictures (as plate, background, holdout, garbage) and the

@@ -107,9 +107,14 @@ std::vector<float> hairCoverage(int width, int height, float scale, float headX,
 
 }  // namespace
 
-Raster makeDemoForeground(int width, int height) {
+namespace {
+
+// The foreground, and with it, when `coverage` is given, how much of each pixel the things in
+// front of the screen cover (0 to 1): what a perfect key's matte would be.
+Raster renderDemoShot(int width, int height, std::vector<float>* coverage) {
     Raster raster;
     raster.allocate(width, height, 2, kChanRGB);
+    if (coverage) coverage->assign(static_cast<size_t>(width) * height, 0.0f);
     const float scale = height / 1080.0f;
     const Rgb screen = {kDemoScreen[0], kDemoScreen[1], kDemoScreen[2]};
     const float headX = width * 0.5f, headY = 380 * scale, headR = 150 * scale;
@@ -173,10 +178,38 @@ Raster makeDemoForeground(int width, int height) {
             const float h = hair[static_cast<size_t>(y) * width + x];
             c = mix(c, {hairColour.r, hairColour.g, hairColour.b + 0.15f * screen.b}, h);
 
+            if (coverage) {
+                // Each layer covers its share of what the layers behind it leave visible.
+                float uncovered = 1.0f - cover;
+                uncovered *= 1.0f - clamp01(0.5f - badgeD / scale);
+                if (fy > height * 0.08f) uncovered *= 1.0f - clamp01(0.5f - standD);
+                uncovered *= 1.0f - scarfCover;
+                uncovered *= 1.0f - h;
+                (*coverage)[static_cast<size_t>(y) * width + x] = 1.0f - uncovered;
+            }
+
             // Grain.
             const float grain = 0.006f * hashNoise(x, y, 5);
             store(raster, x, y, {c.r + grain, c.g + grain, c.b + grain});
         }
+    }
+    return raster;
+}
+
+}  // namespace
+
+Raster makeDemoForeground(int width, int height) { return renderDemoShot(width, height, nullptr); }
+
+Raster makeDemoCoverage(int width, int height) {
+    std::vector<float> coverage;
+    renderDemoShot(width, height, &coverage);
+    Raster raster;
+    raster.allocate(width, height, 2, kChanRGBA);
+    uint16_t* px = raster.data<uint16_t>();
+    for (float v : coverage) {
+        const auto sample = static_cast<uint16_t>(clamp01(v) * 65535.0f + 0.5f);
+        px[0] = px[1] = px[2] = px[3] = sample;
+        px += 4;
     }
     return raster;
 }

@@ -23,6 +23,9 @@ constexpr float kDemoKeyScreenRange = 0.05f;
 constexpr float kDemoScreen[3] = {0.10f, 0.22f, 0.75f};
 
 Raster makeDemoForeground(int width = kDemoWidth, int height = kDemoHeight);
+// The shot's true coverage, 16-bit grey (the value in all four channels): how much of each
+// pixel the subject, its hair and scarf, the badge and the lighting stand cover, 0 to 1.
+Raster makeDemoCoverage(int width = kDemoWidth, int height = kDemoHeight);
 Raster makeDemoBackground(int width = kDemoWidth, int height = kDemoHeight);
 // Mattes for the foreground, 8-bit grey (the value in all four channels): the hold-out matte
 // covers the blue badge on the subject's shirt, which is close enough to the screen colour to

@@ -5,6 +5,7 @@
 
 #include "app/HostError.h"
 #include "app/ImageFile.h"
+#include "app/MovieInput.h"
 #include "sdk/PXiClassName.h"
 
 namespace pxhost {
@@ -17,11 +18,13 @@ const PXiName& fileInClassName() {
 
 }  // namespace
 
-FileInNode::FileInNode(const SequencePattern& pattern, ReadClock* clock)
-    : m_pattern(pattern), m_clock(clock) {
+FileInNode::FileInNode(const SequencePattern& pattern, ReadClock* clock, const ReadOptions& options)
+    : m_pattern(pattern), m_options(options), m_clock(clock) {
     m_file = addPlug("file", PXiPlug::kString, 1, 0, 0);
     m_fileName = m_pattern.fileName(0);
-    m_file->set(m_fileName.c_str());
+    m_movie = isMovieFile(m_fileName);
+    m_key = m_fileName;
+    m_file->set(m_key.c_str());
     PXiIPlug* out = getOutput();
     for (PXiPlug* p :
          {out->getWidthPlug(), out->getHeightPlug(), out->getChannelsPlug(), out->getBPixelPlug(),
@@ -35,20 +38,49 @@ FileInNode::~FileInNode() = default;
 
 const PXiName& FileInNode::className() const { return fileInClassName(); }
 
+std::string FileInNode::fileNameOf(long frame) const {
+    return m_pattern.fileName(frame + m_options.frameOffset);
+}
+
+std::string FileInNode::keyOf(long frame) const {
+    const std::string name = fileNameOf(frame);
+    return m_movie ? name + "@" + std::to_string(frame + m_options.frameOffset) : name;
+}
+
+Raster FileInNode::readFrame(long frame) const {
+    return readPicture(fileNameOf(frame), frame + m_options.frameOffset, m_options);
+}
+
 void FileInNode::setFrame(long frame) {
-    std::string name = m_pattern.fileName(frame);
-    if (name == m_fileName) return;
-    m_fileName = std::move(name);
-    m_file->set(m_fileName.c_str());
+    m_frame = frame + m_options.frameOffset;
+    m_fileName = fileNameOf(frame);
+    std::string key = keyOf(frame);
+    if (key == m_key) return;
+    m_key = std::move(key);
+    m_file->set(m_key.c_str());
+}
+
+void FileInNode::supply(const std::string& key, Raster&& picture) {
+    m_raster = std::move(picture);
+    m_failure = nullptr;
+    m_loadedKey = key;
+}
+
+void FileInNode::supplyFailure(const std::string& key, std::exception_ptr failure) {
+    m_raster = Raster();
+    m_failure = std::move(failure);
+    m_loadedKey = key;
 }
 
 const Raster& FileInNode::picture() {
-    if (m_loadedName != m_fileName || m_raster.samples.empty()) {
+    if (m_failure && m_loadedKey == m_key) std::rethrow_exception(m_failure);
+    if (m_loadedKey != m_key || m_raster.samples.empty()) {
+        m_failure = nullptr;
         const auto start = std::chrono::steady_clock::now();
         m_raster = Raster();
-        m_loadedName.clear();
-        m_raster = readImage(m_fileName);
-        m_loadedName = m_fileName;
+        m_loadedKey.clear();
+        m_raster = readPicture(m_fileName, m_frame, m_options);
+        m_loadedKey = m_key;
         if (m_clock)
             m_clock->seconds +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -69,7 +101,7 @@ int FileInNode::eval(PXiPlug* plug) {
     } else if (plug == out->getBPixelPlug()) {
         plug->set(static_cast<void*>(&m_bpixel));
     } else if (plug == out->getDescriptionPlug()) {
-        plug->set(PXiName::sprintf("FileIn(\"%s\")", m_fileName.c_str()));
+        plug->set(PXiName::sprintf("FileIn(\"%s\")", m_key.c_str()));
     }
     return PXiNadic::eval(plug);
 }

@@ -2,8 +2,10 @@
 // The source node behind the script function FileIn: one image file, or one frame of an image
 // sequence, read through the image library with its samples as stored.
 
+#include <exception>
 #include <string>
 
+#include "app/PictureOptions.h"
 #include "app/Raster.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiNode.h"
@@ -17,15 +19,28 @@ struct ReadClock {
 
 class FileInNode : public PXiNadic {
 public:
-    FileInNode(const SequencePattern& pattern, ReadClock* clock);
+    FileInNode(const SequencePattern& pattern, ReadClock* clock,
+               const ReadOptions& options = ReadOptions());
     ~FileInNode() override;
 
     const SequencePattern& pattern() const { return m_pattern; }
+    const ReadOptions& options() const { return m_options; }
+    // The file that frame `frame` of the render reads (the frame offset applied).
+    std::string fileNameOf(long frame) const;
     // Picks the file of a frame. Nothing is read until the picture is needed; setting the
     // frame of another file makes everything downstream stale.
     void setFrame(long frame);
     // The file of the current frame.
     const std::string& fileName() const { return m_fileName; }
+    // What names the picture of a frame: its file, and for a movie also the frame.
+    std::string keyOf(long frame) const;
+    // Reads the picture of a frame with the node's options; touches nothing of the node, so
+    // another thread may read ahead with it.
+    Raster readFrame(long frame) const;
+    // Hands over the picture of a frame read ahead on another thread (named by keyOf), or the
+    // failure of reading it (raised when the picture is needed, as a failed read here would be).
+    void supply(const std::string& key, Raster&& picture);
+    void supplyFailure(const std::string& key, std::exception_ptr failure);
 
     int eval(PXiPlug* plug) override;
     void fillOutputBuffer() override;
@@ -36,11 +51,16 @@ private:
     const Raster& picture();
 
     SequencePattern m_pattern;
+    ReadOptions m_options;
     ReadClock* m_clock;
     PXiPlug* m_file;  // the current file name; the output's plugs depend on it
     std::string m_fileName;
-    std::string m_loadedName;  // the file m_raster holds
+    bool m_movie;             // the file is a movie: the frame picks its picture
+    long m_frame = 1;         // the frame of a sequence or movie to read, offset applied
+    std::string m_key;        // the file, and for a movie the frame
+    std::string m_loadedKey;  // the picture m_raster holds, or whose reading failed
     Raster m_raster;
+    std::exception_ptr m_failure;
     PXiBPixel m_bpixel;  // outside the picture: zero
 };
 

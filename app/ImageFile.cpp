@@ -16,6 +16,7 @@
 #include "app/Compression.h"
 #include "app/HostError.h"
 #include "app/InputFileProxy.h"
+#include "app/PictureOptions.h"
 
 namespace pxhost {
 namespace {
@@ -88,13 +89,13 @@ OpenedInput openInput(const std::string& path) {
 // Reads channels 0 .. channels-1 of the whole data window. A striped TIFF is read one
 // scanline at a time: reading many strips at once decodes them in a way that does not report
 // damaged compressed data, while a scanline's read does.
-bool readSamples(ImageInput& in, int channels, TypeDesc type, unsigned char* data) {
+bool readSamples(ImageInput& in, int subimage, int channels, TypeDesc type, unsigned char* data) {
     const ImageSpec& spec = in.spec();
     if (std::strcmp(in.format_name(), "tiff") != 0 || spec.tile_width > 0)
-        return in.read_image(0, 0, 0, channels, type, data) && !in.has_error();
+        return in.read_image(subimage, 0, 0, channels, type, data) && !in.has_error();
     const size_t rowBytes = static_cast<size_t>(spec.width) * channels * type.size();
     for (int y = spec.y; y < spec.y + spec.height; ++y) {
-        if (!in.read_scanlines(0, 0, y, y + 1, 0, 0, channels, type,
+        if (!in.read_scanlines(subimage, 0, y, y + 1, 0, 0, channels, type,
                                data + static_cast<size_t>(y - spec.y) * rowBytes) ||
             in.has_error())
             return false;
@@ -198,7 +199,40 @@ TypeDesc typeOfDepth(int depth) {
     }
 }
 
+// Sets the compression chosen for the file on the spec. PNG's only choice is its zlib level,
+// which the PNG writer takes from an attribute of its own; "none" is level 0.
+void applyCompression(ImageSpec& spec, const std::string& format, const CompressionChoice& choice) {
+    if (choice.method.empty()) return;
+    if (format == "png") {
+        constexpr int kPngStored = 0;
+        if (choice.method == "none")
+            spec.attribute("png:compressionLevel", kPngStored);
+        else if (choice.level >= 0)
+            spec.attribute("png:compressionLevel", choice.level);
+        return;
+    }
+    spec.attribute("compression", choice.level >= 0
+                                      ? choice.method + ":" + std::to_string(choice.level)
+                                      : choice.method);
+}
+
+// The image library's name of the format a file name's extension picks, or throws UsageError.
+std::string formatOf(const std::string& path) {
+    auto out = ImageOutput::create(path);
+    if (!out) {
+        OIIO::geterror();  // clear the library's message; ours names the file
+        throw UsageError(path + ": no image format is known for this file name's extension");
+    }
+    return out->format_name();
+}
+
 }  // namespace
+
+bool readerPrintsMessages(const std::string& path) {
+    auto in = ImageInput::create(path, false);
+    if (!in) OIIO::geterror();  // no reader for the extension: reading will say so
+    return in && std::string(in->format_name()) == "png";
+}
 
 ImageInfo readImageInfo(const std::string& path) {
     const OpenedInput opened = openInput(path);
@@ -213,9 +247,12 @@ ImageInfo readImageInfo(const std::string& path) {
     return info;
 }
 
-Raster readImage(const std::string& path) {
+Raster readImage(const std::string& path, int subimage) {
     const OpenedInput opened = openInput(path);
     const auto& in = opened.in;
+    if (subimage != 0 && !in->seek_subimage(subimage, 0))
+        throw RenderError(path +
+                          ": cannot read input: " + firstLine(in->geterror(), "no such sub-image"));
     const ImageSpec spec = in->spec();
     const int depth = depthOf(path, spec);
     const ChannelMap map = mapChannels(path, spec);
@@ -247,7 +284,7 @@ Raster readImage(const std::string& path) {
     }
     bool read = false;
     try {
-        read = readSamples(*in, map.readCount, type, fileSamples.data());
+        read = readSamples(*in, subimage, map.readCount, type, fileSamples.data());
     } catch (const std::exception& e) {
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
@@ -294,19 +331,16 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
                          "\" (use \"rgba\", \"rgb\" or \"a\")");
     if (options.depth < 0 || options.depth > 4)
         throw UsageError(path + ": unknown depth (use \"8\", \"16\", \"half\" or \"float\")");
-    auto out = ImageOutput::create(path);
-    if (!out) {
-        OIIO::geterror();  // clear the library's message; ours names the file
-        throw UsageError(path + ": no image format is known for this file name's extension");
-    }
-    const std::string choices = compressionChoices(out->format_name(), options.compression);
-    if (!choices.empty())
-        throw UsageError(path + ": unknown compression \"" + options.compression + "\" for " +
-                         out->format_name() + " (use " + choices + ")");
+    chooseCompression(formatOf(path), options.compression, path);
 }
 
 void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
     checkWritable(path, options);
+    if (needsPreparing(options)) {
+        WriteOptions prepared = options;
+        const Raster picture = prepareForWriting(path, raster, prepared);
+        return writeImage(path, picture.view(), prepared);
+    }
     // Sample order in the file for each channel selection.
     static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};
     static const int kAlpha[] = {kSampleA};
@@ -328,7 +362,6 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     }
     // The samples are written as they are: no alpha association on the way.
     spec.attribute("oiio:UnassociatedAlpha", 1);
-    if (!options.compression.empty()) spec.attribute("compression", options.compression);
 
     SampleStore fileSamples;
     try {
@@ -350,6 +383,8 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     AtomicOutputFile file(path);
     auto out = ImageOutput::create(path);
     if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
+    applyCompression(spec, out->format_name(),
+                     chooseCompression(out->format_name(), options.compression, path));
     // Writers that take a file proxy write through one that sees every failed write (a full
     // disk, a file-size limit); the others write the file themselves and are checked by
     // reading the file back.

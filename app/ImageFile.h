@@ -19,8 +19,13 @@ namespace pxhost {
 //  - A file whose data window differs from its display window is placed into its display
 //    window; the rest of the display window is 0.
 // Throws RenderError naming the file when it is missing, unreadable, in an unsupported layout
-// or too large to allocate.
-Raster readImage(const std::string& path);
+// or too large to allocate. subimage picks a sub-image of a file that holds several (the frames
+// of a movie).
+Raster readImage(const std::string& path, int subimage = 0);
+
+// Whether the library that reads the file's format (PNG's) prints its own messages on standard
+// error, as well as failing the read. Judged by the file name's extension.
+bool readerPrintsMessages(const std::string& path);
 
 // The header facts the script needs before any pixel is read.
 struct ImageInfo {
@@ -40,8 +45,14 @@ struct WriteOptions {
     // Channels written: "" for all the picture has (RGBA, or RGB without alpha), "rgb" colour
     // only, "rgba" all four, "a" the alpha alone as a one-channel (grey) picture.
     std::string channels;
-    // Compression of formats that have a choice (TIFF, EXR, ...): "" for the format's default.
+    // Compression of formats that have a choice, as listed in app/Compression.h ("zip:1",
+    // "lzw", "piz"); "" for the program's fast default for the format.
     std::string compression;
+    // Applied before writing (PictureOptions.h): the colour space to convert into ("" none), the
+    // factor the colour is multiplied by (1 none), and premultiplication of colour by alpha.
+    std::string colourSpace;
+    float headroom = 1;
+    bool premultiply = false;
 };
 
 // Parses a depth word as given in a script or option: "", "8", "16", "half", "float".
@@ -49,7 +60,7 @@ struct WriteOptions {
 int parseDepthWord(const std::string& word);
 
 // Throws UsageError naming the file when no image format is known for its extension, or when
-// the channel selection is not one of the words above.
+// the channel selection or the compression is not one the format accepts.
 void checkWritable(const std::string& path, const WriteOptions& options);
 
 // Writes atomically (see AtomicOutputFile): the final name never names a partial file.

@@ -19,6 +19,17 @@ int parseThreadCount(const std::string& text) {
     return static_cast<int>(n);
 }
 
+constexpr int kMaxPort = 65535;
+
+int parsePort(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || n < 0 || n > kMaxPort)
+        throw UsageError("--port: expected a port number from 0 to 65535, got \"" + text + "\"");
+    return static_cast<int>(n);
+}
+
 class ArgReader {
 public:
     ArgReader(int argc, const char* const* argv) : m_argc(argc), m_argv(argv) {}
@@ -40,7 +51,9 @@ private:
 
 void setMode(Options& options, bool& modeSet, Options::Mode mode, const std::string& what) {
     if (modeSet)
-        throw UsageError(what + ": give one of SCRIPT, -e, --demo, --demo-inputs, not several");
+        throw UsageError(what +
+                         ": give one of SCRIPT, -e, --demo, --demo-inputs, --analyse, --tune, "
+                         "not several");
     options.mode = mode;
     modeSet = true;
 }
@@ -51,6 +64,7 @@ Options parseOptions(int argc, const char* const* argv) {
     Options options;
     bool modeSet = false;
     bool optionsEnded = false;
+    std::string tuneOnly;  // the last option that only --tune takes
     ArgReader args(argc, argv);
     while (!args.done()) {
         std::string arg = args.take();
@@ -109,6 +123,9 @@ Options parseOptions(int argc, const char* const* argv) {
             options.progress = Options::Progress::On;
         } else if (name == "-q" || name == "--no-progress" || name == "--quiet") {
             options.progress = Options::Progress::Off;
+            options.quiet = options.quiet || name != "--no-progress";
+        } else if (name == "--strict") {
+            options.strict = true;
         } else if (name == "--demo") {
             setMode(options, modeSet, Options::Mode::Demo, name);
             // The folder is optional: the next argument is it unless it is an option.
@@ -118,6 +135,27 @@ Options parseOptions(int argc, const char* const* argv) {
                 options.outDir = args.take();
             else
                 options.outDir = "demo-out";
+        } else if (name == "--tune") {
+            setMode(options, modeSet, Options::Mode::Tune, name);
+            options.tune.shot = args.value(name, inlineValue, hasInline);
+        } else if (name == "--bg" || name == "--holdout" || name == "--garbage" ||
+                   name == "--script") {
+            std::string& file = name == "--bg"        ? options.tune.background
+                                : name == "--holdout" ? options.tune.holdOut
+                                : name == "--garbage" ? options.tune.garbage
+                                                      : options.tune.script;
+            file = args.value(name, inlineValue, hasInline);
+            if (file.empty()) throw UsageError(name + ": empty file name");
+            tuneOnly = name;
+        } else if (name == "--port") {
+            options.tune.port = parsePort(args.value(name, inlineValue, hasInline));
+            tuneOnly = name;
+        } else if (name == "--analyse" || name == "--analyze") {
+            setMode(options, modeSet, Options::Mode::Analyse, name);
+            options.platePath = args.value(name, inlineValue, hasInline);
+            if (options.platePath.empty()) throw UsageError(name + ": empty file name");
+        } else if (name == "--region") {
+            options.region = args.value(name, inlineValue, hasInline);
         } else if (name == "--demo-inputs") {
             setMode(options, modeSet, Options::Mode::DemoInputs, name);
             options.outDir = args.value(name, inlineValue, hasInline);
@@ -127,10 +165,16 @@ Options parseOptions(int argc, const char* const* argv) {
         if (hasInline &&
             (name == "-v" || name == "--verbose" || name == "-k" || name == "--keep-going" ||
              name == "--progress" || name == "-q" || name == "--no-progress" || name == "--quiet" ||
-             name == "--stop-on-error"))
+             name == "--stop-on-error" || name == "--strict"))
             throw UsageError(name + ": takes no value");
     }
     if (!modeSet) throw UsageError("no script given (see --help)");
+    if (!tuneOnly.empty() && options.mode != Options::Mode::Tune)
+        throw UsageError(tuneOnly + ": only with --tune");
+    if (options.mode == Options::Mode::Tune && options.tune.shot.empty())
+        throw UsageError("--tune: empty file name");
+    if (!options.region.empty() && options.mode != Options::Mode::Analyse)
+        throw UsageError("--region: only with --analyse");
     if (options.mode == Options::Mode::Script && options.scriptPath.empty())
         throw UsageError("script file name is empty");
     if (options.outDir.empty() &&
@@ -143,22 +187,38 @@ std::string helpText() {
     return R"(Usage: pxhost [OPTIONS] SCRIPT        run a compositing script ("-": read it from standard input)
        pxhost [OPTIONS] -e 'TEXT'     run the script TEXT
        pxhost --demo [DIR]            key the built-in blue-screen shot into DIR (default ./demo-out)
-       pxhost --demo-inputs DIR       write the built-in shot and background plate into DIR
+       pxhost --demo-inputs DIR       write the built-in shot, background plate, hold-out and
+                                      garbage mattes and the shot's true coverage into DIR
+       pxhost --analyse PLATE [--region X,Y,W,H]
+                                      estimate PLATE's screen colour and range; write a starter
+                                      script PLATE-key.pxs and its status picture
+       pxhost --tune SHOT [--bg PLATE] [--holdout MATTE] [--garbage MATTE] [--script FILE]
+                     [-t RANGE] [--port N]
+                                      tune the keyer on SHOT in a web page on this machine:
+                                      prints its address; "Save script" writes FILE
 
 A script builds pictures from FileIn("name") and the keyer commands Zephra_1v4 and Zephra_1v3,
-and writes them with FileOut(picture, "name"). File names may hold a frame number: name.####.ext
-(padded to the number of '#') or name.%04d.ext; -t then says which frames to render.
+and writes them with FileOut(picture, "name"). Arguments go by position, then by name:
+Zephra_1v4(fg, bg, 0, 0, output = "status", bScreen = 0.4). Relative file names in a script
+file are taken from the script's folder (with -e and "-": from the current folder). File names
+may hold a frame number: name.####.ext (padded to the number of '#') or name.%04d.ext; -t then
+says which frames to render. A run prints the files it wrote.
 
 Options:
   -t, --frames RANGE   frames to render, one at a time: 1-100, 1-100x2 (every 2nd), 1,5,10-20
       --threads N      threads that key each picture (default: one per processor)
-      --plugin-dir DIR look for plug-ins (libpx*_lx.so) in DIR, before the program's own folder;
+      --plugin-dir DIR look for plug-ins (lib*_lx.so) in DIR, before the program's own folder;
                        may be given more than once
   -k, --keep-going     after a failed frame, report it and go on with the next one
       --stop-on-error  stop at the first failed frame (the default)
   -v, --verbose        print the time each frame spent reading, keying and writing
       --progress       show the progress line even when standard error is not a terminal
-  -q, --no-progress    never show the progress line
+      --no-progress    never show the progress line
+  -q, --quiet          no progress line, and no list of the files written
+      --strict         treat warnings as errors (exit status 2). Warnings (file:line:column:
+                       warning: ...) name arguments the keyer takes but falls back on, and keys
+                       whose matte is opaque or clear everywhere or whose pictures look swapped
+      --region X,Y,W,H with --analyse: look only at this part of the plate (in pixels)
   -h, --help           print this text
       --version        print the program's version
 

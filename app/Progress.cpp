@@ -74,9 +74,9 @@ void Progress::finish() {
         const double total = m_sum.total();
         auto share = [total](double part) { return total > 0 ? 100.0 * part / total : 0.0; };
         std::fprintf(m_stream,
-                     "%ld frames: read %.3fs (%.0f%%)  key %.3fs (%.0f%%)  write %.3fs (%.0f%%)  "
+                     "%ld %s: read %.3fs (%.0f%%)  key %.3fs (%.0f%%)  write %.3fs (%.0f%%)  "
                      "%.2f fps\n",
-                     m_done, m_sum.read, share(m_sum.read), m_sum.key, share(m_sum.key),
+                     m_done, m_done == 1 ? "frame" : "frames", m_sum.read, share(m_sum.read), m_sum.key, share(m_sum.key),
                      m_sum.write, share(m_sum.write), total > 0 ? m_done / total : 0.0);
     }
     std::fflush(m_stream);

@@ -8,12 +8,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "app/AtomicOutputFile.h"
 #include "app/FileIdentity.h"
+#include "app/FramePipeline.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
+#include "app/InstallLayout.h"
+#include "app/ScriptFiles.h"
 #include "app/StderrCapture.h"
 #include "sdk/PXiError.h"
 #include "sdk/PXiIPlug.h"
@@ -89,6 +93,8 @@ Session::~Session() {
 void Session::loadPlugins(const std::vector<std::string>& folders) {
     std::vector<std::string> all = folders;
     all.push_back(programFolder());
+    // An installed program's plug-ins lie in the library folder beside its bin folder.
+    all.push_back(programFolder() + "/" + kInstalledPluginFolder);
     PXiPluginLoader loader;
     std::set<std::string> loaded;
     for (size_t i = 0; i < all.size(); ++i) {
@@ -120,21 +126,36 @@ void Session::declareHostFunctions() {
             throw HostError(kExitRender, std::string("cannot declare the host's functions: ") +
                                              compiler.lastError()->what());
     };
-    declare("extern image FileIn(string file);",
-            [this](const PXiScriptCall& call) { return fileIn(call.texts.at(0)); });
+    declare(
+        "extern image FileIn(string file, string colorspace = \"\", float headroom = 1, "
+        "int frameOffset = 0);",
+        [this](const PXiScriptCall& call) {
+            return fileIn(call.texts.at(0), call.texts.at(1), call.texts.at(2), call.texts.at(3));
+        });
     declare(
         "extern image FileOut(image, string file, string depth = \"\", string channels = \"\", "
-        "string compression = \"\");",
+        "string compression = \"\", string colorspace = \"\", int premultiply = 0, "
+        "float headroom = 0);",
         [this](const PXiScriptCall& call) {
-            return fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1), call.texts.at(2),
-                           call.texts.at(3));
+            PXiIPlug* image = fileOut(call.images.at(0), call.texts.at(0), call.texts.at(1),
+                                      call.texts.at(2), call.texts.at(3));
+            std::vector<float> plateHeadrooms;
+            for (const FileInNode* in : m_inputs) plateHeadrooms.push_back(in->options().headroom);
+            parseWriteExtras(textArg(call.texts.at(0)), textArg(call.texts.at(4)),
+                             textArg(call.texts.at(5)), textArg(call.texts.at(6)), plateHeadrooms,
+                             m_outputs.back().options);
+            return image;
         });
 }
 
-PXiIPlug* Session::fileIn(const char* name) {
+PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char* headroom,
+                          const char* frameOffset) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    auto node = std::make_unique<FileInNode>(SequencePattern(file), &m_readClock);
+    const ReadOptions options =
+        parseReadOptions(file, textArg(colourSpace), textArg(headroom), textArg(frameOffset));
+    auto node =
+        std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
@@ -153,7 +174,7 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
                          "\" (use \"8\", \"16\", \"half\" or \"float\")");
     options.channels = textArg(channels);
     options.compression = textArg(compression);
-    SequencePattern pattern(file);
+    SequencePattern pattern(scriptFile(file));
     // Checks the format and the channel selection now, with the script's line and column.
     checkWritable(pattern.fileName(0), options);
     refuseSecondUse(pattern);
@@ -190,8 +211,14 @@ void Session::refuseSecondUse(const SequencePattern& pattern) const {
 void Session::runScript(const std::string& text, const std::string& fileName) {
     const PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
     if (result.error) throw UsageError(result.error->what());
+    m_diagnostics.scriptWarnings(result.warnings);
+    m_keyChecks.setCalls(result.calls);
     if (m_outputs.empty())
         throw UsageError(fileName + ": the script writes no picture (use FileOut)");
+}
+
+std::string Session::scriptFile(const std::string& name) const {
+    return resolveScriptFile(m_scriptFolder, name);
 }
 
 std::vector<long> Session::planFrames(const std::string& framesOption) {
@@ -224,7 +251,7 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     for (long frame : frames) {
         for (const FileInNode* in : m_inputs) {
             if (in->pattern().isSequence() || frame == frames.front()) {
-                const std::string name = in->pattern().fileName(frame);
+                const std::string name = in->fileNameOf(frame);
                 reads.emplace(identifyFile(name), name);
             }
         }
@@ -252,94 +279,248 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
     return frames;
 }
 
-void Session::renderFrame(long frame, FrameTimes& times) {
+// One frame as it passes the stages: the inputs read ahead, the pictures rendered, the files
+// written and the time each stage took.
+struct Session::FrameWork {
+    struct Input {
+        bool read = false;  // false: the input keeps the picture it has
+        std::string fileName;
+        std::string key;  // the file, and for a movie the frame (FileInNode::keyOf)
+        Raster picture;
+        std::exception_ptr failure;
+    };
+    struct Picture {
+        PXiIBuf buffer;
+        int channels = 0;
+    };
+    std::vector<Input> inputs;
+    // Per output in script order: the picture it writes; several outputs of one picture share
+    // it. Rendering stops at the first output that fails; its failure comes after the outputs
+    // before it are written, as it would if each were written as soon as rendered.
+    std::vector<std::shared_ptr<const Picture>> pictures;
+    std::exception_ptr renderFailure;
+    std::vector<std::string> written;
+    FrameTimes times;
+};
+
+namespace {
+
+// Adds the output's name to a failure that does not already name a file.
+[[noreturn]] void rethrowNamingOutput(const std::string& name) {
+    try {
+        throw;
+    } catch (const HostError& e) {
+        // Messages about an input already name the file; others get the output's name.
+        const std::string what = e.what();
+        if (what.find(": ") != std::string::npos && what.compare(0, 13, "keyer error: ") != 0)
+            throw HostError(e.exitStatus(), what);
+        throw HostError(e.exitStatus(), name + ": " + what);
+    } catch (const PXiError& e) {
+        throw RenderError(name + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+        throw RenderError(name + ": not enough memory to render the picture");
+    }
+}
+
+// Passes on what the render wrote to standard error, except the keyer's report of a screen
+// colour it cannot key with: the picture would then be the unkeyed foreground, so the frame
+// fails.
+void passOnMessages(const std::string& messages) {
+    std::string keyerError;
+    size_t pos = 0;
+    while (pos < messages.size()) {
+        size_t nl = messages.find('\n', pos);
+        if (nl == std::string::npos) nl = messages.size();
+        const std::string line = messages.substr(pos, nl - pos);
+        if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
+            keyerError = line;
+        else if (!line.empty())
+            std::fprintf(stderr, "%s\n", line.c_str());
+        pos = nl + 1;
+    }
+    if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
+}
+
+bool isUsageError(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const UsageError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool isKeyerError(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return std::string(e.what()).find("keyer error: ") != std::string::npos;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+PXiScriptResult Session::evaluate(const std::string& text, const std::string& fileName) {
+    PXiScriptResult result = PXiRunScript(text, fileName, &m_scope);
+    if (result.error) throw UsageError(result.error->what());
+    return result;
+}
+
+void Session::setFrame(long frame) {
     for (FileInNode* in : m_inputs) in->setFrame(frame);
-    const double readBefore = m_readClock.seconds;
-    double rendering = 0;
-    // A picture written to several files (the matte and the colours of one key) is rendered
-    // once per frame.
-    std::map<PXiIPlug*, std::pair<PXiIBuf, int>> rendered;  // picture and channel mask
-    for (const Output& out : m_outputs) {
-        const std::string name = out.pattern.fileName(frame);
+}
+
+PXiIBuf Session::renderPicture(PXiIPlug* image) {
+    PXiIBuf buffer;
+    {
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        StderrCaptureScope capture(*m_capture);
+        buffer = PXiRenderImage(image);
+        passOnMessages(capture.end());
+    }
+    if (!buffer.getData()) throw RenderError("the picture is empty (no input file gave it a size)");
+    return buffer;
+}
+
+void Session::readFrame(long frame, FrameWork& work) {
+    const Clock::time_point start = Clock::now();
+    m_readAhead.resize(m_inputs.size());
+    work.inputs.resize(m_inputs.size());
+    for (size_t i = 0; i < m_inputs.size(); ++i) {
+        FrameWork::Input& input = work.inputs[i];
+        input.fileName = m_inputs[i]->fileNameOf(frame);
+        input.key = m_inputs[i]->keyOf(frame);
+        if (input.key == m_readAhead[i]) continue;  // a still, read for an earlier frame
+        m_readAhead[i] = input.key;
+        input.read = true;
+        // A reader that prints its own messages reads with standard error captured: a failed
+        // read is reported as the frame's failure alone, and the messages of a good one are
+        // passed on. The program's own messages wait for the capture to end.
+        std::unique_lock<std::mutex> quiet(m_captureUse, std::defer_lock);
+        std::unique_ptr<StderrCaptureScope> capture;
+        if (readerPrintsMessages(input.fileName)) {
+            quiet.lock();
+            capture = std::make_unique<StderrCaptureScope>(*m_capture);
+        }
         try {
-            const auto done = rendered.find(out.image);
-            if (done != rendered.end()) {
-                const Clock::time_point writeStart = Clock::now();
-                writeImage(name, viewOf(done->second.first, done->second.second), out.options);
-                times.write += secondsSince(writeStart);
-                m_written.push_back(name);
-                continue;
-            }
-            const Clock::time_point start = Clock::now();
-            PXiIBuf buffer;
-            std::string messages;
-            {
-                StderrCaptureScope capture(*m_capture);
-                buffer = PXiRenderImage(out.image);
-                messages = capture.end();
-            }
-            // The keyer's engine reports a screen colour it cannot key with as a line of its
-            // own; the picture would then be the unkeyed foreground, so the frame fails.
-            std::string keyerError;
-            size_t pos = 0;
-            while (pos < messages.size()) {
-                size_t nl = messages.find('\n', pos);
-                if (nl == std::string::npos) nl = messages.size();
-                const std::string line = messages.substr(pos, nl - pos);
-                if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
-                    keyerError = line;
-                else if (!line.empty())
-                    std::fprintf(stderr, "%s\n", line.c_str());
-                pos = nl + 1;
-            }
-            if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
-            if (!buffer.getData())
-                throw RenderError("the picture is empty (no input file gave it a size)");
-            const int channels = out.image->getChannelsPlug()->asInt();
-            const PXiIBuf& picture =
-                rendered.emplace(out.image, std::make_pair(std::move(buffer), channels))
-                    .first->second.first;
-            rendering += secondsSince(start);
-            const Clock::time_point writeStart = Clock::now();
-            writeImage(name, viewOf(picture, channels), out.options);
-            times.write += secondsSince(writeStart);
-            m_written.push_back(name);
-        } catch (const HostError& e) {
-            // Messages about an input already name the file; others get the output's name.
-            const std::string what = e.what();
-            if (what.find(": ") != std::string::npos && what.compare(0, 13, "keyer error: ") != 0)
-                throw HostError(e.exitStatus(), what);
-            throw HostError(e.exitStatus(), name + ": " + what);
-        } catch (const PXiError& e) {
-            throw RenderError(name + ": " + e.what());
-        } catch (const std::bad_alloc&) {
-            throw RenderError(name + ": not enough memory to render the picture");
+            input.picture = m_inputs[i]->readFrame(frame);
+        } catch (...) {
+            input.failure = std::current_exception();
+        }
+        if (capture) {
+            const std::string messages = capture->end();
+            if (!input.failure) std::fputs(messages.c_str(), stderr);
         }
     }
-    times.read = m_readClock.seconds - readBefore;
-    times.key = std::max(0.0, rendering - times.read);
+    work.times.read = secondsSince(start);
+}
+
+void Session::keyFrame(long frame, FrameWork& work) {
+    for (size_t i = 0; i < m_inputs.size(); ++i) {
+        FileInNode* in = m_inputs[i];
+        in->setFrame(frame);
+        FrameWork::Input& input = work.inputs[i];
+        if (!input.read) continue;
+        if (input.failure)
+            in->supplyFailure(input.key, input.failure);
+        else
+            in->supply(input.key, std::move(input.picture));
+    }
+    const double readBefore = m_readClock.seconds;
+    const Clock::time_point start = Clock::now();
+    // A picture written to several files (the matte and the colours of one key) is rendered
+    // once per frame.
+    std::map<PXiIPlug*, std::shared_ptr<const FrameWork::Picture>> rendered;
+    for (const Output& out : m_outputs) {
+        std::shared_ptr<const FrameWork::Picture>& picture = rendered[out.image];
+        if (!picture) {
+            try {
+                auto made = std::make_shared<FrameWork::Picture>();
+                made->buffer = renderPicture(out.image);
+                made->channels = out.image->getChannelsPlug()->asInt();
+                picture = std::move(made);
+            } catch (...) {
+                try {
+                    rethrowNamingOutput(out.pattern.fileName(frame));
+                } catch (...) {
+                    work.renderFailure = std::current_exception();
+                }
+                break;
+            }
+        }
+        work.pictures.push_back(picture);
+    }
+    if (!work.renderFailure) {
+        // The checks print their warnings: not while a read captures standard error.
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        for (const PXiScriptError& w : checkKeys(m_keyChecks, frame)) m_diagnostics.frameWarning(w);
+    }
+    const double readHere = m_readClock.seconds - readBefore;
+    work.times.read += readHere;
+    work.times.key = std::max(0.0, secondsSince(start) - readHere);
+}
+
+void Session::writeFrame(long frame, FrameWork& work) {
+    const Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < work.pictures.size(); ++i) {
+        const Output& out = m_outputs[i];
+        const std::string name = out.pattern.fileName(frame);
+        try {
+            const FrameWork::Picture& picture = *work.pictures[i];
+            writeImage(name, viewOf(picture.buffer, picture.channels), out.options);
+        } catch (...) {
+            rethrowNamingOutput(name);
+        }
+        work.written.push_back(name);
+        work.pictures[i].reset();  // the last file of a picture frees it
+    }
+    work.times.write = secondsSince(start);
+    if (work.renderFailure) std::rethrow_exception(work.renderFailure);
 }
 
 int Session::render(const std::vector<long>& frames, Progress& progress, bool keepGoing) {
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
-    for (long frame : frames) {
-        FrameTimes times;
-        try {
-            renderFrame(frame, times);
-            progress.frameDone(frame, times);
-        } catch (const std::exception& e) {
-            progress.clearLine();
-            std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());
-            progress.frameFailed(frame);
-            status = kExitRender;
-            const bool keyerError =
-                std::string(e.what()).find("keyer error: ") != std::string::npos;
-            // A keyer error comes from the parameters and would fail every frame alike.
-            if (!keepGoing || keyerError) break;
+    m_readAhead.clear();
+    std::exception_ptr scriptError;
+    FramePipeline<FrameWork>::Stages stages;
+    stages.read = [this](long frame, FrameWork& work) { readFrame(frame, work); };
+    stages.key = [this](long frame, FrameWork& work) { keyFrame(frame, work); };
+    stages.write = [this](long frame, FrameWork& work) { writeFrame(frame, work); };
+    stages.finished = [&](long frame, FrameWork& work, std::exception_ptr failure) {
+        // Not while a read captures standard error, which would take the report with it.
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        m_written.insert(m_written.end(), work.written.begin(), work.written.end());
+        if (!failure) {
+            progress.frameDone(frame, work.times);
+            return;
         }
-    }
+        progress.clearLine();
+        try {
+            std::rethrow_exception(failure);
+        } catch (const UsageError&) {
+            scriptError = failure;  // a warning that --strict makes an error: reported below
+            return;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "pxhost: frame %ld: %s\n", frame, e.what());
+        } catch (...) {
+            std::fprintf(stderr, "pxhost: frame %ld: unknown error\n", frame);
+        }
+        progress.frameFailed(frame);
+        status = kExitRender;
+    };
+    // A keyer error comes from the parameters and would fail every frame alike.
+    stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
+        return !keepGoing || isKeyerError(failure) || isUsageError(failure);
+    };
+    // Reading and writing files run beside the keying when there is more than one thread.
+    FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);
     progress.finish();
+    // It ends the run as a script error.
+    if (scriptError) std::rethrow_exception(scriptError);
     return status;
 }
 

@@ -3,15 +3,20 @@
 // (FileIn, FileOut), the pictures the script reads and writes, and the frame loop.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/Diagnostics.h"
 #include "app/FileIdentity.h"
 #include "app/FileInNode.h"
 #include "app/ImageFile.h"
+#include "app/KeyChecks.h"
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
+#include "sdk/PXiImage.h"
+#include "sdk/PXiScriptRunner.h"
 
 class PXiIPlug;
 
@@ -27,7 +32,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Loads the plug-ins (lib*_lx.so) of each folder in order, then those next to the program;
+    // Loads the plug-ins (lib*_lx.so) of each folder in order, then those next to the program,
+    // then those of an installed program's library folder (InstallLayout.h);
     // a library already loaded under the same file name from an earlier folder is skipped, so
     // --plugin-dir overrides the program's own. Failures are reported on standard error (one
     // line each) and do not stop the program: a script that needs the plug-in then fails.
@@ -38,6 +44,11 @@ public:
 
     // A file the run reads besides its pictures (the script): no output may replace it.
     void protectFile(const std::string& path);
+    // Warnings become errors (--strict).
+    void setStrict(bool strict) { m_diagnostics.setStrict(strict); }
+    // The folder that relative file names of the script are taken from (the script file's
+    // folder); empty: the current folder.
+    void setScriptFolder(const std::string& folder) { m_scriptFolder = folder; }
 
     // Runs the script text; it declares the pictures to read and write. Throws UsageError with
     // "file:line:column: message" for an error in the script.
@@ -54,6 +65,17 @@ public:
     // file). keepGoing: go on after a failed frame.
     int render(const std::vector<long>& frames, Progress& progress, bool keepGoing);
 
+    // Runs script text in the session's scope without requiring it to write anything, and
+    // returns the pictures it assigned to names. Throws UsageError for an error in the script.
+    PXiScriptResult evaluate(const std::string& text, const std::string& fileName);
+
+    // Points every FileIn of the session at the file of a frame (read when first needed).
+    void setFrame(long frame);
+
+    // Renders a picture of the session's graph in memory, as a frame's render would before
+    // writing it. Throws RenderError for a keyer error or an empty picture.
+    PXiIBuf renderPicture(PXiIPlug* image);
+
     // The files written by the last render, in order.
     const std::vector<std::string>& writtenFiles() const { return m_written; }
 
@@ -65,20 +87,33 @@ private:
     };
 
     void declareHostFunctions();
-    PXiIPlug* fileIn(const char* name);
+    PXiIPlug* fileIn(const char* name, const char* colourSpace, const char* headroom,
+                     const char* frameOffset);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
     void renderFrame(long frame, FrameTimes& times);
     // Refuses, at the FileOut call, an output that reaches a file already read or written.
     void refuseSecondUse(const SequencePattern& pattern) const;
+    struct FrameWork;
+    void readFrame(long frame, FrameWork& work);
+    void keyFrame(long frame, FrameWork& work);
+    void writeFrame(long frame, FrameWork& work);
+
+    // A file name of the script as the program opens it.
+    std::string scriptFile(const std::string& name) const;
 
     PXiScope m_scope;
+    std::string m_scriptFolder;
+    Diagnostics m_diagnostics;
+    KeyChecks m_keyChecks;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
     std::vector<std::pair<FileIdentity, std::string>> m_protected;  // with the name given
     std::vector<std::string> m_written;
-    ReadClock m_readClock;
+    std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
+    ReadClock m_readClock;                 // reading done by the inputs themselves
     std::unique_ptr<StderrCapture> m_capture;
+    std::mutex m_captureUse;  // one capture of standard error at a time
 };
 
 }  // namespace pxhost

@@ -6,12 +6,15 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/Analyse.h"
 #include "app/Demo.h"
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/Progress.h"
 #include "app/ScriptFile.h"
+#include "app/ScriptFiles.h"
 #include "app/Session.h"
+#include "app/tuner/TunerMain.h"
 
 namespace {
 
@@ -27,15 +30,20 @@ int run(int argc, char** argv) {
         case Options::Mode::Version:
             std::puts(kVersion);
             return 0;
+        case Options::Mode::Analyse:
+            return pxhost::runAnalysis(options);
+        case Options::Mode::Tune:
+            return pxhost::tuner::runTuner(options);
         case Options::Mode::DemoInputs:
             for (const std::string& file : pxhost::writeDemoInputs(options.outDir))
-                std::puts(file.c_str());
+                if (!options.quiet) std::puts(file.c_str());
             return 0;
         default:
             break;
     }
 
     pxhost::Session session(options.threads);
+    session.setStrict(options.strict);
     session.loadPlugins(options.pluginDirs);
     if (options.mode == Options::Mode::Demo) {
         pxhost::setUpDemo(session, options.outDir);
@@ -45,6 +53,7 @@ int run(int argc, char** argv) {
         const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
         const std::string text = pxhost::readScriptFile(options.scriptPath);
         if (options.scriptPath != "-") session.protectFile(options.scriptPath);
+        session.setScriptFolder(pxhost::scriptFolder(options.scriptPath));
         session.runScript(text, name);
     }
     const std::vector<long> frames = session.planFrames(options.frames);
@@ -52,7 +61,7 @@ int run(int argc, char** argv) {
                           (options.progress == Options::Progress::Auto && isatty(STDERR_FILENO));
     pxhost::Progress progress(stderr, static_cast<long>(frames.size()), showLine, options.verbose);
     const int status = session.render(frames, progress, options.keepGoing);
-    if (options.mode == Options::Mode::Demo)
+    if (!options.quiet)
         for (const std::string& file : session.writtenFiles()) std::puts(file.c_str());
     return status;
 }

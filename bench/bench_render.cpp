@@ -26,6 +26,7 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kPixels = kWidth * kHeight;
+constexpr float kBenchSaturation = 0.8f;
 
 // A blue-screen shot: a soft-edged disc of skin-like colour and a band of semi-transparent
 // blue-tinted haze over a noisy blue screen; a gradient background; mattes as ramps.
@@ -92,7 +93,7 @@ TileImage abgr(void* pixels, int bytes, bool withColour = true) {
     return t;
 }
 
-ZephraHandle makeEngine(int sampleMax, int view, bool mattes) {
+ZephraHandle makeEngine(int sampleMax, int view, bool mattes, bool saturation) {
     ZephraHandle h = zephra_new();
     zephra_setFgMax(h, sampleMax);
     zephra_setBgMax(h, sampleMax);
@@ -107,6 +108,11 @@ ZephraHandle makeEngine(int sampleMax, int view, bool mattes) {
     zephra_setReplace(h, 0.5f, 0.5f, 0.5f);
     zephra_setScreenRange(h, 0.1f);
     zephra_setView(h, view);
+    if (saturation) {
+        // Both colour matrices in use: the foreground's and the background's.
+        zephra_setSaturation(h, kBenchSaturation, 0);
+        zephra_setSaturation(h, kBenchSaturation, 1);
+    }
     if (zephra_makeLuts(h) != 0) std::abort();
     return h;
 }
@@ -165,11 +171,11 @@ void BM_FloorTable(benchmark::State& state) {
 // instruction set through the engine's own entry, for comparison.
 template <typename T>
 void BM_Render(benchmark::State& state, int view, bool mattes, bool bgAlpha, bool haze,
-               zephra::RenderIsa isa) {
+               bool saturation, zephra::RenderIsa isa) {
     const bool preferred = isa == zephra::preferredRenderIsa();
     const int max = sizeof(T) == 1 ? 255 : 65535;
     Frame<T> f(max, haze);
-    ZephraHandle h = makeEngine(max, view, mattes);
+    ZephraHandle h = makeEngine(max, view, mattes, saturation);
     Ztile tile{};
     tile.fg = abgr(f.fg.data(), sizeof(T));
     tile.dst = tile.fg;
@@ -213,6 +219,7 @@ struct Case {
     bool mattes;
     bool bgAlpha;
     bool haze = false;
+    bool saturation = false;  // both correction sets with a saturation other than 1
 };
 
 int main(int argc, char** argv) {
@@ -228,6 +235,7 @@ int main(int argc, char** argv) {
         {"composite+bg+alpha", 0, false, true},
         {"composite+bg+alpha+haze", 0, false, true, true},
         {"composite+bg+alpha+mattes", 0, true, true},
+        {"composite+bg+alpha+saturation", 0, false, true, false, true},
         {"matte", 2, false, true},
         {"matte+mattes", 2, true, true},
         {"status", 5, false, true},
@@ -247,11 +255,13 @@ int main(int argc, char** argv) {
                     std::string("render/") + c.name + "/" + (bytes == 1 ? "8" : "16") + suffix;
                 if (bytes == 1)
                     benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
-                        BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha, c.haze, isa);
+                        BM_Render<std::uint8_t>(st, c.view, c.mattes, c.bgAlpha, c.haze,
+                                                c.saturation, isa);
                     })->Unit(benchmark::kMillisecond);
                 else
                     benchmark::RegisterBenchmark(name.c_str(), [c, isa](benchmark::State& st) {
-                        BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha, c.haze, isa);
+                        BM_Render<std::uint16_t>(st, c.view, c.mattes, c.bgAlpha, c.haze,
+                                                 c.saturation, isa);
                     })->Unit(benchmark::kMillisecond);
             }
         }

@@ -29,16 +29,23 @@ double correctPower(double x, double exponent) {
     return powf32(x, exponent);
 }
 
-// trunc(16383 * clamp01(z) + 0.5); z not a number gives 0.
+// trunc(16383 * clamp01(z) + 0.5); z not a number gives 0. The int bounds never bind for a
+// number: clamp01 already keeps the argument within 0.5 .. 16383.5.
 std::int16_t correctedEntry(double z) {
     return static_cast<std::int16_t>(
         truncSat(kInternalMax * clampTo(z, 0.0, 1.0) + 0.5, 0, kInternalMax));
 }
 
-// Bound on the Q12 matrix entries: with it, a row of three products with values up to
-// 16383, plus the rounding 2048, stays within 32-bit ints in the renderer. Reached only
-// when the neutral weights differ by more than about ten to one.
-constexpr int kSatEntryLimit = (std::numeric_limits<int>::max() - 2048) / (3 * kInternalMax);
+// trunc(x) as a Q12 matrix entry, unlimited: the renderer forms its row sums wide enough
+// for any int entry. Admitted parameters keep |x| below 4.9 * 10^6: off the diagonal a
+// neutral-weight ratio of at most 1000 (neutral components are at least 0.001) times a
+// blend factor of at most 1.174 in magnitude, on it a ratio of 1 times at most 2.402, all
+// times 4096. The int bounds therefore never bind for a number; they only make the
+// conversion defined for every double, and an entry that is not a number (from a NaN
+// saturation or neutral, which the setters store) becomes 0.
+int matrixEntry(double x) {
+    return truncSat(x, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+}
 
 }  // namespace
 
@@ -79,7 +86,7 @@ void buildSatMatrix(VRFZephraTable& e, const Derived& d) {
                 const double identity = i == j ? 1.0 : 0.0;
                 const double weights = static_cast<double>(d.neutralWeight[i]) / d.neutralWeight[j];
                 const float m = static_cast<float>(weights * ((1.0 - s) * kLuma[j] + s * identity));
-                e.satMatrix[k][i][j] = truncSat(4096.0 * m + 0.5, -kSatEntryLimit, kSatEntryLimit);
+                e.satMatrix[k][i][j] = matrixEntry(4096.0 * m + 0.5);
             }
         }
     }

@@ -35,12 +35,12 @@ constexpr int clampColour(std::int64_t v) {
     return v <= 0 ? 0 : (v > kWhite - 1 ? kWhite : int(v));
 }
 
-// One row of a Q12 colour matrix applied to three internal-unit values, rounded, then held
-// to 0 .. 16383. The sum is formed in 64 bits: the matrix entries carry the neutral-weight
-// ratios and can be large enough for a 32-bit sum to overflow.
+// One row of a Q12 colour matrix applied to three colour values, rounded, then held to
+// 0 .. 16383. Sum is the width of the row sum: 64 bits always suffice, 32 bits where the
+// matrix says so (see ColourMatrix).
+template <typename Sum>
 inline int matrixRow(const int row[3], int c0, int c1, int c2) {
-    const std::int64_t sum =
-        std::int64_t(row[0]) * c0 + std::int64_t(row[1]) * c1 + std::int64_t(row[2]) * c2 + kHalf;
+    const Sum sum = Sum(row[0]) * c0 + Sum(row[1]) * c1 + Sum(row[2]) * c2 + kHalf;
     return clampColour(shiftDown12(sum));
 }
 
@@ -49,14 +49,22 @@ inline int matrixRow(const int row[3], int c0, int c1, int c2) {
 // it would otherwise do at a cost of several more instructions per sample.
 inline void scalarLookups() { asm volatile(""); }
 
-// A colour matrix applied to n colours held channel by channel.
-inline void applyMatrix(const int (&mat)[3][3], int (&colour)[3][kChunk], int n) {
+// A colour matrix applied to n colours held channel by channel, in sums of type Sum.
+template <typename Sum>
+inline void applyMatrixRows(const int (&mat)[3][3], int (&colour)[3][kChunk], int n) {
     for (int i = 0; i < n; ++i) {
         const int c0 = colour[0][i], c1 = colour[1][i], c2 = colour[2][i];
-        colour[0][i] = matrixRow(mat[0], c0, c1, c2);
-        colour[1][i] = matrixRow(mat[1], c0, c1, c2);
-        colour[2][i] = matrixRow(mat[2], c0, c1, c2);
+        colour[0][i] = matrixRow<Sum>(mat[0], c0, c1, c2);
+        colour[1][i] = matrixRow<Sum>(mat[1], c0, c1, c2);
+        colour[2][i] = matrixRow<Sum>(mat[2], c0, c1, c2);
     }
+}
+
+inline void applyMatrix(const ColourMatrix& mat, int (&colour)[3][kChunk], int n) {
+    if (mat.narrowSums)
+        applyMatrixRows<std::int32_t>(mat.row, colour, n);
+    else
+        applyMatrixRows<std::int64_t>(mat.row, colour, n);
 }
 
 // A Q12 fraction scaled to output units, rounded: (dstMax * M + 2048) >> 12, as far as an
@@ -336,7 +344,10 @@ inline void backgroundColour(const KeyTables& t, const Plane<const T>& bg, std::
     b[2] = t.bgLut[2][bg.b[at]];
     if (t.matrix1) {
         const int b0 = b[0], b1 = b[1], b2 = b[2];
-        for (int c = 0; c < 3; ++c) b[c] = matrixRow(t.mat1[c], b0, b1, b2);
+        const ColourMatrix& mat = t.mat1;
+        for (int c = 0; c < 3; ++c)
+            b[c] = mat.narrowSums ? matrixRow<std::int32_t>(mat.row[c], b0, b1, b2)
+                                  : matrixRow<std::int64_t>(mat.row[c], b0, b1, b2);
     }
 }
 

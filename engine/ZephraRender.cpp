@@ -58,9 +58,11 @@ void runLoop(bool avx2, const KeyTables& t, const TileSetup<T>& tile, LoopChoice
     zephra::portable::renderTile(t, tile, choice, width, height);
 }
 
-void copyMatrix(const int (&from)[3][3], int (&to)[3][3]) {
+// The matrix and the width of its row sums, decided from the very entries the loops use.
+void copyMatrix(const int (&from)[3][3], zephra::ColourMatrix& to) {
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) to[i][j] = from[i][j];
+        for (int j = 0; j < 3; ++j) to.row[i][j] = from[i][j];
+    to.narrowSums = zephra::narrowSumsSuffice(to.row);
 }
 
 }  // namespace

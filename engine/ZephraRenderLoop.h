@@ -18,6 +18,39 @@
 namespace zephra {
 namespace ZEPHRA_RENDER_ISA {
 
+// Whether every hold-out and garbage sample of a chunk is 0. Such a chunk keys exactly as it
+// would without the mattes (a hold-out strength of 0 and a garbage keep factor of 4096 change
+// nothing), so it skips their lookups and arithmetic.
+template <typename T, bool Hold, bool Garbage, int Step>
+[[gnu::always_inline]] inline bool mattesClear(const ChunkInputs<T>& in, int n) {
+    unsigned any = 0;
+    if constexpr (Hold) {
+        const T* const samples = in.hold.a + in.holdAt;
+        const std::ptrdiff_t step = pixelStepOf<Step>(in.hold);
+        for (int i = 0; i < n; ++i) any |= samples[i * step];
+    }
+    if constexpr (Garbage) {
+        const T* const samples = in.garbage.a + in.garbageAt;
+        const std::ptrdiff_t step = pixelStepOf<Step>(in.garbage);
+        for (int i = 0; i < n; ++i) any |= samples[i * step];
+    }
+    return any == 0;
+}
+
+// One chunk keyed for the view: the keyed pixel, then the foreground matrix where the colour
+// shows.
+template <typename T, bool Ref, bool Hold, bool Garbage, int Step>
+[[gnu::always_inline]] inline void keyChunkForView(const KeyTables& t, const ChunkInputs<T>& in,
+                                                   KeyedChunk& chunk, int n, bool colourShown,
+                                                   bool clearColourShown) {
+    if (colourShown) {
+        keyChunk<T, Ref, Hold, Garbage, true, Step>(t, in, chunk, n, clearColourShown);
+        if (t.matrix0 && !(chunk.clear && !clearColourShown)) applyMatrix(t.mat0, chunk.v, n);
+    } else {
+        keyChunk<T, Ref, Hold, Garbage, false, Step>(t, in, chunk, n, false);
+    }
+}
+
 // The keyed rows of a tile with a foreground. Step == kHostStep: every image that takes part
 // is in the host's layout (see kHostStep).
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut, int Step>
@@ -52,13 +85,12 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
             if constexpr (Ref) in.refAt = refRow + x * pixelStepOf<Step>(ref);
             if constexpr (Hold) in.holdAt = holdRow + x * pixelStepOf<Step>(hold);
             if constexpr (Garbage) in.garbageAt = garbageRow + x * pixelStepOf<Step>(garbage);
-            if (colourShown) {
-                keyChunk<T, Ref, Hold, Garbage, true, Step>(t, in, chunk, n, clearColourShown);
-                if (t.matrix0 && !(chunk.clear && !clearColourShown))
-                    applyMatrix(t.mat0, chunk.v, n);
-            } else {
-                keyChunk<T, Ref, Hold, Garbage, false, Step>(t, in, chunk, n, false);
-            }
+            if ((Hold || Garbage) && mattesClear<T, Hold, Garbage, Step>(in, n))
+                keyChunkForView<T, Ref, false, false, Step>(t, in, chunk, n, colourShown,
+                                                            clearColourShown);
+            else
+                keyChunkForView<T, Ref, Hold, Garbage, Step>(t, in, chunk, n, colourShown,
+                                                             clearColourShown);
             write(t, dst, dstRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(dst), bg,
                   bgRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(bg), chunk, n);
         }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // Everything the pixel loops read, gathered once per render call: the engine's table
 // pointers and per-channel constants, the in-use colour matrices, and the tile's channel
@@ -20,6 +21,43 @@ struct DivisorMultiplier {
 // View ids the output stage tells apart; every other id passes the foreground through.
 enum ViewId : int { kViewComposite = 0, kViewFlat = 1, kViewMatte = 2, kViewStatus = 5 };
 
+// A Q12 colour matrix as the loops apply it: row i of the product is the sum over j of
+// row[i][j] times input j, plus 2048 for rounding, shifted right 12.
+//
+// The entries carry the ratios of the neutral weights and reach about +-5 * 10^6, so a row
+// sum generally needs 64 bits. Most matrices are far smaller, and for them 32-bit sums are
+// exact and much cheaper, in the vector units above all; narrowSums says which one a call
+// uses (see narrowSumsSuffice).
+struct ColourMatrix {
+    int row[3][3];
+    bool narrowSums;  // every row sum, and every partial sum, fits a 32-bit int
+};
+
+// Largest sum of a row's absolute entries for which 32-bit row sums are exact. A matrix
+// multiplies colours taken from 16-bit tables (fgCorrectLut, bgLut), so every input c has
+// |c| <= 32768 whatever the tables hold. A row with |r0| + |r1| + |r2| <= L then keeps every
+// product, every partial sum and the rounded total within L * 32768 + 2048; with
+// L = (2^31 - 1 - 2048) / 32768 = 65535 that is at most 2147452928 < 2^31 - 1.
+constexpr std::int64_t kMatrixInputMagnitude = 32768;  // of any 16-bit table entry
+constexpr std::int64_t kMatrixRounding = 2048;         // added to every row sum
+constexpr std::int64_t kNarrowRowLimit =
+    (std::int64_t(std::numeric_limits<std::int32_t>::max()) - kMatrixRounding) /
+    kMatrixInputMagnitude;
+static_assert(kNarrowRowLimit * kMatrixInputMagnitude + kMatrixRounding <=
+                  std::numeric_limits<std::int32_t>::max(),
+              "32-bit row sums within the limit cannot overflow");
+
+// Whether every row of the matrix keeps within kNarrowRowLimit (then 32-bit sums give the
+// exact 64-bit results).
+constexpr bool narrowSumsSuffice(const int (&m)[3][3]) {
+    for (int i = 0; i < 3; ++i) {
+        std::int64_t magnitude = 0;
+        for (int j = 0; j < 3; ++j) magnitude += m[i][j] < 0 ? -std::int64_t(m[i][j]) : m[i][j];
+        if (magnitude > kNarrowRowLimit) return false;
+    }
+    return true;
+}
+
 struct KeyTables {
     // keyed pixel
     const std::int16_t* fgLut[3];
@@ -35,13 +73,13 @@ struct KeyTables {
     const std::int16_t* garbageLut;
     const std::int16_t (*fgCorrectLut)[16384];  // the engine's three channels, one base
     bool matrix0;                               // foreground matrix in use
-    int mat0[3][3];
+    ColourMatrix mat0;
     const std::int16_t* matteLut;
     // output stage
     int view;
     const std::int16_t* bgLut[3];
     bool matrix1;  // background matrix in use
-    int mat1[3][3];
+    ColourMatrix mat1;
     int backgroundInt[3];
     const std::uint16_t (*outLut)[16384];  // the engine's three channels, one base
     int dstMax;

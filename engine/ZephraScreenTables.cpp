@@ -50,7 +50,10 @@ BalanceCurve balanceCurve(const VRFZephraTable& e, const Derived& d, const float
     const float q = static_cast<float>(static_cast<double>(coef[ch]) * d.neutralWeight[ch]);
     const double m = d.mpWork[ch];
     const double nd = n;
-    // The knots never decrease and stay within 0..n whatever the midtone point holds.
+    // The knots never decrease and stay within 0..n whatever the midtone point holds. For
+    // a number the bounds never bind: mpWork lies in 0 .. 1 (a parameter in 0 .. 1 through
+    // toWork, times a weight in 0 .. 1), so each product already lies between the knot
+    // before it and n; only a NaN midtone point needs them.
     curve.knots[0] = 0;
     curve.knots[1] = truncSat(0.5 * nd * m, 0, n);
     curve.knots[2] = truncSat(nd * m, curve.knots[1], n, curve.knots[1]);
@@ -114,7 +117,8 @@ void fillProjection(VRFZephraTable& e, const Derived& d, const float (&coef)[3],
     }
 }
 
-// Index of the screen colour's channel c among the reference samples.
+// Index of the screen colour's channel c among the reference samples. The setter keeps the
+// screen colour in 0 .. 1, so the bounds bind only for a NaN component.
 int refScreenIndex(const VRFZephraTable& e, int c) {
     return truncSat(static_cast<double>(e.refMax) * e.screen[c] + 0.5, 0, e.refMax);
 }
@@ -148,6 +152,10 @@ bool buildProjectionTables(VRFZephraTable& e, const Derived& d) {
 }
 
 void buildScreenLut(VRFZephraTable& e, const Derived& d) {
+    // The upper bound 16384 is the table's own. The lower one never binds for a number: a
+    // positive screenStrength needs screenWork[high] above another screenWork, which is at
+    // least 0, so the inverse is positive. Only a NaN strength, which passes the check,
+    // reaches it.
     const double inverse = 1.0 / d.screenWork[d.high];
     for (int i = 0; i < 4096; ++i) {
         e.screenLut[i] = static_cast<std::int16_t>(truncSat(i * inverse + 0.5, 0, 4 * kQ12One));
@@ -162,6 +170,7 @@ void buildMatteLut(VRFZephraTable& e, const Derived& d) {
     for (int c = 0; c < 3; ++c) {
         const double corner = c == d.high ? e.screen[c] - reach : e.screen[c] + reach;
         const double clamped = corner < 0.0 ? 0.0 : (corner > 1.0 ? 1.0 : corner);
+        // clamped is within 0 .. 1 (a NaN stays one): the bounds bind only for a NaN.
         const int p = truncSat(static_cast<double>(e.fgMax) * clamped + 0.5, 0, e.fgMax);
         projection += e.fgScreenLut[c][p];
     }
@@ -183,6 +192,7 @@ void buildMatteLut(VRFZephraTable& e, const Derived& d) {
     for (int i = 0; i <= kQ12One; ++i) {
         const double x = i / 4096.0;
         // x == t is 0 even when s is infinite (the step's own entry stays 0).
+        // y is within 0 .. 1 by its definition, so the bounds never bind.
         const double y = x <= t ? 0.0 : std::min((x - t) * s, 1.0);
         e.matteLut[i] = static_cast<std::int16_t>(truncSat(4096.0 * y + 0.5, 0, kQ12One));
     }

@@ -12,7 +12,13 @@ namespace {
 // 16383 * weight: the scale of a weighted working value in internal units.
 double internalScale(float weight) { return static_cast<double>(kInternalMax) * weight; }
 
-// trunc(scale * x + 0.5) within the internal range.
+// trunc(scale * x + 0.5) within the internal range. Every caller passes the working value
+// x of a parameter or sample quotient in 0 .. 1, which toWork keeps in 0 .. 1 (each branch
+// divides by 4.5, raises a base within 0 .. 1 to a positive power, or raises 10 to a power
+// of at most 0), and scale = 16383 * weight with a neutral weight in 0 .. 1 (the smallest
+// working neutral component divided by a larger or equal one). The argument is therefore
+// within 0.5 .. 16383.5 and the bounds never bind; they only give a value that is not a
+// number (from a NaN parameter, which the setters store) an entry the renderer can index.
 std::int16_t internalEntry(double scale, double x) {
     return static_cast<std::int16_t>(truncSat(scale * x + 0.5, 0, kInternalMax));
 }
@@ -46,6 +52,8 @@ void buildOutLut(VRFZephraTable& e, const Derived& d, int c) {
 }
 
 void buildColourInts(VRFZephraTable& e, const Derived& d, int c) {
+    // replaceWork and screenWork are working values of parameters in 0 .. 1 times a weight
+    // in 0 .. 1 (see internalEntry): the bounds never bind for a number.
     const double one = kInternalMax;
     e.replaceInt[c] = truncSat(one * d.replaceWork[c] + 0.5, 0, kInternalMax);
     e.screenInt[c] = truncSat(one * d.screenWork[c] + 0.5, 0, kInternalMax);

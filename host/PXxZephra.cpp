@@ -1,8 +1,12 @@
 #include "host/PXxZephra.h"
 
+#include <cstddef>
+#include <string>
+
+#include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
+#include "sdk/PXiError.h"
 #include "sdk/PXiIPlug.h"
-#include "sdk/PXiMath.h"
 
 namespace {
 
@@ -12,6 +16,17 @@ enum { kFg = 0, kBg = 1, kHoldOut = 2, kGarbage = 3 };
 // Flags this node raises on plugs.
 constexpr int kCreditSerializeFlag = 4;
 constexpr int kClipModeFlag = 8;
+
+int plugType(ZephraArgKind kind) {
+    switch (kind) {
+        case ZephraArgKind::Float:
+            return PXiPlug::kFloat;
+        case ZephraArgKind::Int:
+            return PXiPlug::kInt;
+        default:
+            return PXiPlug::kString;
+    }
+}
 
 }  // namespace
 
@@ -30,67 +45,35 @@ PXxZephra::PXxZephra() : m_holdInUse(0) {
 }
 
 void PXxZephra::build() {
-    addInput("Fg");
-    addInput("Bg");
-    addInput("HoldOutMatte");
-    addInput("GarbageMatte");
+    const ZephraArg* args = zephraArgs();
+    const std::size_t count = zephraArgCount();
+    // Inputs, and after the credit plug the parameter plugs, in declaration order.
+    for (std::size_t i = 0; i < count; ++i)
+        if (args[i].kind == ZephraArgKind::Image) addInput(args[i].plug);
 
     credit = addPlug("Zephra_1v4", PXiPlug::kString, 1, 0, 0);
     credit->set(zephraCreditName);
 
-    output = addPlug("output", PXiPlug::kString, 1, 0, 0);
-    rScreen = addPlug("rScreen", PXiPlug::kFloat, 1, 0, 0);
-    gScreen = addPlug("gScreen", PXiPlug::kFloat, 1, 0, 0);
-    bScreen = addPlug("bScreen", PXiPlug::kFloat, 1, 0, 0);
-    screenRange = addPlug("screenRange", PXiPlug::kFloat, 1, 0, 0);
-    rFgBias = addPlug("rFgBias", PXiPlug::kFloat, 1, 0, 0);
-    gFgBias = addPlug("gFgBias", PXiPlug::kFloat, 1, 0, 0);
-    bFgBias = addPlug("bFgBias", PXiPlug::kFloat, 1, 0, 0);
-    shadowBalance = addPlug("shadowBalance", PXiPlug::kFloat, 1, 0, 0);
-    midtoneBalance = addPlug("midtoneBalance", PXiPlug::kFloat, 1, 0, 0);
-    highlightBalance = addPlug("highlightBalance", PXiPlug::kFloat, 1, 0, 0);
-    shadowGain = addPlug("shadowGain", PXiPlug::kFloat, 1, 0, 0);
-    midtoneGain = addPlug("midtoneGain", PXiPlug::kFloat, 1, 0, 0);
-    highlightGain = addPlug("highlightGain", PXiPlug::kFloat, 1, 0, 0);
-    midTonesAt = addPlug("midTonesAt", PXiPlug::kFloat, 1, 0, 0);
-    rReplace = addPlug("rReplace", PXiPlug::kFloat, 1, 0, 0);
-    gReplace = addPlug("gReplace", PXiPlug::kFloat, 1, 0, 0);
-    bReplace = addPlug("bReplace", PXiPlug::kFloat, 1, 0, 0);
-    rExposure = addPlug("rExposure", PXiPlug::kFloat, 1, 0, 0);
-    gExposure = addPlug("gExposure", PXiPlug::kFloat, 1, 0, 0);
-    bExposure = addPlug("bExposure", PXiPlug::kFloat, 1, 0, 0);
-    rGamma = addPlug("rGamma", PXiPlug::kFloat, 1, 0, 0);
-    gGamma = addPlug("gGamma", PXiPlug::kFloat, 1, 0, 0);
-    bGamma = addPlug("bGamma", PXiPlug::kFloat, 1, 0, 0);
-    saturation = addPlug("saturation", PXiPlug::kFloat, 1, 0, 0);
-    colourspace = addPlug("colourspace", PXiPlug::kString, 1, 0, 0);
-    useHoldOutMatte = addPlug("useHoldOutMatte", PXiPlug::kInt, 1, 0, 0);
-    holdOutChannel = addPlug("holdOutChannel", PXiPlug::kString, 1, 0, 0);
-    useGarbageMatte = addPlug("useGarbageMatte", PXiPlug::kInt, 1, 0, 0);
-    garbageChannel = addPlug("garbageChannel", PXiPlug::kString, 1, 0, 0);
-    bgColor = addPlug("bgColor", PXiPlug::kInt, 1, 0, 0);
-    clipMode = addPlug("clipMode", PXiPlug::kInt, 1, 0, 0);
+    for (std::size_t i = 0; i < count; ++i)
+        if (args[i].kind != ZephraArgKind::Image)
+            addPlug(args[i].plug, plugType(args[i].kind), 1, 0, 0);
+    bindPlugMembers();
 
     clipMode->unset();
 
-    rScreen->set(0.0f);
-    gScreen->set(0.0f);
-    bScreen->set(0.9f);
-    screenRange->set(0.0f);
-    for (PXiPlug* p :
-         {rFgBias, gFgBias, bFgBias, shadowBalance, midtoneBalance, highlightBalance, midTonesAt})
-        p->set(0.5f);
-    for (PXiPlug* p : {shadowGain, midtoneGain, highlightGain}) p->set(0.0f);
-    for (PXiPlug* p : {rReplace, gReplace, bReplace}) p->set(0.5f);
-    for (PXiPlug* p : {rExposure, gExposure, bExposure, rGamma, gGamma, bGamma}) p->set(1.0f);
-    saturation->set(1.0f);
-    colourspace->set("linear");
-    output->set(zephraCompositeName);
-    useHoldOutMatte->set(1);
-    holdOutChannel->set("A");
-    useGarbageMatte->set(1);
-    garbageChannel->set("A");
-    // bgColor keeps the value a new int plug starts with.
+    // Every parameter's default, a following one taking the value it follows. bgColor keeps
+    // the value a new int plug starts with; clipMode is given its value last, below.
+    for (std::size_t i = 0; i < count; ++i) {
+        const ZephraArg& a = args[i];
+        PXiPlug* plug = getPlug(a.plug);
+        if (a.kind == ZephraArgKind::Image || plug == bgColor || plug == clipMode) continue;
+        if (a.kind == ZephraArgKind::Float)
+            plug->set(static_cast<float>(zephraDefaultValue(a)));
+        else if (a.kind == ZephraArgKind::Int)
+            plug->set(static_cast<int>(zephraDefaultValue(a)));
+        else
+            plug->set(a.defaultText);
+    }
 
     zephra_useRef(m_engine, 0);
 
@@ -126,27 +109,55 @@ void PXxZephra::build() {
     clipMode->set(0);
 }
 
+PXiPlug* PXxZephra::plugNamed(const char* name) const {
+    PXiPlug* plug = getPlug(name);
+    if (!plug) throw PXiError(std::string("Zephra_1v4: no plug named ") + name);
+    return plug;
+}
+
+void PXxZephra::bindPlugMembers() {
+    output = plugNamed("output");
+    rScreen = plugNamed("rScreen");
+    gScreen = plugNamed("gScreen");
+    bScreen = plugNamed("bScreen");
+    screenRange = plugNamed("screenRange");
+    rFgBias = plugNamed("rFgBias");
+    gFgBias = plugNamed("gFgBias");
+    bFgBias = plugNamed("bFgBias");
+    shadowBalance = plugNamed("shadowBalance");
+    midtoneBalance = plugNamed("midtoneBalance");
+    highlightBalance = plugNamed("highlightBalance");
+    shadowGain = plugNamed("shadowGain");
+    midtoneGain = plugNamed("midtoneGain");
+    highlightGain = plugNamed("highlightGain");
+    midTonesAt = plugNamed("midTonesAt");
+    rReplace = plugNamed("rReplace");
+    gReplace = plugNamed("gReplace");
+    bReplace = plugNamed("bReplace");
+    rExposure = plugNamed("rExposure");
+    gExposure = plugNamed("gExposure");
+    bExposure = plugNamed("bExposure");
+    rGamma = plugNamed("rGamma");
+    gGamma = plugNamed("gGamma");
+    bGamma = plugNamed("bGamma");
+    saturation = plugNamed("saturation");
+    colourspace = plugNamed("colourspace");
+    useHoldOutMatte = plugNamed("useHoldOutMatte");
+    holdOutChannel = plugNamed("holdOutChannel");
+    useGarbageMatte = plugNamed("useGarbageMatte");
+    garbageChannel = plugNamed("garbageChannel");
+    bgColor = plugNamed("bgColor");
+    clipMode = plugNamed("clipMode");
+}
+
 PXxZephra::~PXxZephra() {
     if (m_engine) zephra_delete(m_engine);
 }
 
 int PXxZephra::getKeyView() {
-    PXiName name = output->asString();
-    if (name == zephraCompositeName) return 0;
-    if (name == PXiName::getString("compOnBlack")) {
-        zephra_setBackground(m_engine, 0.0f, 0.0f, 0.0f);
-        return 1;
-    }
-    if (name == PXiName::getString("compOnReplace")) {
-        float r = PXiRound(rReplace->asFloat(), 4);
-        float g = PXiRound(gReplace->asFloat(), 4);
-        float b = PXiRound(bReplace->asFloat(), 4);
-        zephra_setBackground(m_engine, r, g, b);
-        return 1;
-    }
-    if (name == PXiName::getString("unpremultiplied")) return 4;
-    if (name == PXiName::getString("status")) return 5;
-    return 0;
+    const float replace[3] = {keyerRound(rReplace->asFloat()), keyerRound(gReplace->asFloat()),
+                              keyerRound(bReplace->asFloat())};
+    return keyerOutputView(m_engine, output->asString().c_str(), replace);
 }
 
 void PXxZephra::notify(PXiPlug* plug) {

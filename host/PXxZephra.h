@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/zephra.h"
+#include "host/KeyerParams.h"
 #include "sdk/PXiFile.h"
 #include "sdk/PXiImage.h"
 #include "sdk/PXiName.h"
@@ -80,11 +81,18 @@ public:
 private:
     // Construction after the engine exists: inputs, plugs, defaults, dependencies.
     void build();
+    // Points the parameter members at the plugs of the same names; throws if one is missing.
+    void bindPlugMembers();
+    PXiPlug* plugNamed(const char* name) const;
     // eval's cases.
     void evalChannels(PXiPlug* plug);
     void evalSize(PXiPlug* plug, bool width);
     void evalBackgroundPixel(PXiPlug* plug);
     void evalDescription(PXiPlug* plug);
+    // Every parameter plug read once, floats rounded, with the inputs' connections and the
+    // node's depth: what the transfer into the engine needs.
+    KeyerParams readParams();
+    bool isConnectedInput(const char* name);
     void evalDepth(PXiPlug* plug, bool limited);
     void evalBgRequested(PXiPlug* plug);
     void evalFgRequested(PXiPlug* plug);

@@ -1,10 +1,13 @@
 // The node's evaluation: the output's plugs, the node's depths, the inputs' requested
 // channels, and the parameter transfer into the engine.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
+#include "host/KeyerParams.h"
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
+#include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/PXiIPlug.h"
 #include "sdk/PXiMath.h"
@@ -48,15 +51,6 @@ PXiBPixel keyOnePixel(ZephraHandle engine, const PXiBPixel& fg, const PXiBPixel&
     PXiBPixel result;
     for (int i = 0; i < 4; ++i) result[i] = s.bg[i] / max;
     return result;
-}
-
-// First character of the upper-cased channel text, or 'A' when the matte is not in use.
-// An empty text also gives 'A': it selects alpha like any letter other than R, G and B, and
-// keeps a printable letter in the description string.
-char matteLetter(int inUse, PXiPlug* channel) {
-    if (!inUse) return 'A';
-    char first = channel->asString().upperCase().c_str()[0];
-    return first != '\0' ? first : 'A';
 }
 
 }  // namespace
@@ -140,97 +134,71 @@ void PXxZephra::evalBackgroundPixel(PXiPlug* plug) {
     plug->set(static_cast<void*>(&m_bgPixel));
 }
 
+KeyerParams PXxZephra::readParams() {
+    KeyerParams p;
+    for (std::size_t i = 0; i < zephraArgCount(); ++i) {
+        const ZephraArg& a = zephraArgs()[i];
+        PXiPlug* plug = a.kind == ZephraArgKind::Image ? nullptr : getPlug(a.plug);
+        if (!plug) continue;
+        switch (a.kind) {
+            case ZephraArgKind::Float:
+                p.setFloat(a.plug, plug->asFloat());
+                break;
+            case ZephraArgKind::Int:
+                p.setInt(a.plug, plug->asInt());
+                break;
+            case ZephraArgKind::Text:
+                p.setText(a.plug, plug->asString().c_str());
+                break;
+            case ZephraArgKind::Image:
+                break;
+        }
+    }
+    p.bgConnected = isConnectedInput("Bg");
+    p.holdConnected = isConnectedInput("HoldOutMatte");
+    p.garbageConnected = isConnectedInput("GarbageMatte");
+    p.depth = getDepthPlug()->asInt();
+    return p;
+}
+
+bool PXxZephra::isConnectedInput(const char* name) {
+    PXiPlug* input = getPlug(name);
+    return input && input->isConnected();
+}
+
 void PXxZephra::evalDescription(PXiPlug* plug) {
-    PXiPlug* screen[3] = {rScreen, gScreen, bScreen};
-    PXiPlug* bias[3] = {rFgBias, gFgBias, bFgBias};
-    PXiPlug* balance[3] = {shadowBalance, midtoneBalance, highlightBalance};
-    PXiPlug* gain[3] = {shadowGain, midtoneGain, highlightGain};
-    PXiPlug* replace[3] = {rReplace, gReplace, bReplace};
-    PXiPlug* exposure[3] = {rExposure, gExposure, bExposure};
-    PXiPlug* gamma[3] = {rGamma, gGamma, bGamma};
-    float scr[3], bia[3], bal[3], gai[3], rep[3], exp[3], gam[3];
-    for (int c = 0; c < 3; ++c) {
-        scr[c] = PXiRound(screen[c]->asFloat(), 4);
-        bia[c] = PXiRound(bias[c]->asFloat(), 4);
-        bal[c] = PXiRound(balance[c]->asFloat(), 4);
-        gai[c] = PXiRound(gain[c]->asFloat(), 4);
-        rep[c] = PXiRound(replace[c]->asFloat(), 4);
-        exp[c] = PXiRound(exposure[c]->asFloat(), 4);
-        gam[c] = PXiRound(gamma[c]->asFloat(), 4);
-    }
-    PXiName space = colourspace->asString();
-    PXiName view = output->asString();
-    float range = PXiRound(screenRange->asFloat(), 4);
-    float sat = PXiRound(saturation->asFloat(), 4);
-    float midPoint = PXiRound(midTonesAt->asFloat(), 4);
-
-    PXiPlug* holdInput = getPlug("HoldOutMatte");
-    m_holdInUse = (useHoldOutMatte->asInt() != 0 && holdInput && holdInput->isConnected()) ? 1 : 0;
-    zephra_useHold(m_engine, m_holdInUse);
-    m_holdLetter = matteLetter(m_holdInUse, holdOutChannel);
-
-    PXiPlug* garbageInput = getPlug("GarbageMatte");
-    m_garbageInUse =
-        (useGarbageMatte->asInt() != 0 && garbageInput && garbageInput->isConnected()) ? 1 : 0;
-    zephra_useGarbage(m_engine, m_garbageInUse);
-    m_garbageLetter = matteLetter(m_garbageInUse, garbageChannel);
-
-    m_keyView = getKeyView();
-    PXiPlug* bgInput = getPlug("Bg");
-    if (m_keyView == 0 && !(bgInput && bgInput->isConnected())) {
-        // Without a background plate the composite is made over black.
-        m_keyView = 1;
-        zephra_setBackground(m_engine, 0.0f, 0.0f, 0.0f);
-    }
+    const KeyerParams p = readParams();
+    const int holdInUse = p.holdInUse();
+    const int garbageInUse = p.garbageInUse();
 
     PXiName fgText = getInput(kFg)->getDescriptionPlug()->asString();
     PXiName bgText = getInput(kBg)->getDescriptionPlug()->asString();
     PXiName holdText =
-        m_holdInUse ? getInput(kHoldOut)->getDescriptionPlug()->asString() : PXiName("0");
+        holdInUse ? getInput(kHoldOut)->getDescriptionPlug()->asString() : PXiName("0");
     PXiName garbageText =
-        m_garbageInUse ? getInput(kGarbage)->getDescriptionPlug()->asString() : PXiName("0");
+        garbageInUse ? getInput(kGarbage)->getDescriptionPlug()->asString() : PXiName("0");
     PXiName text = PXiName::sprintf(
         "%s(%s,%s,%s,%s,%i,%s,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,"
         "%g,%g,%s,%d,%c,%d,%c,%i)",
         className().c_str(), fgText.c_str(), bgText.c_str(), holdText.c_str(), garbageText.c_str(),
-        clipMode->asInt() != 0 ? 1 : 0, view.c_str(), double(scr[0]), double(scr[1]),
-        double(scr[2]), double(range), double(bia[0]), double(bia[1]), double(bia[2]),
-        double(bal[0]), double(bal[1]), double(bal[2]), double(midPoint), double(gai[0]),
-        double(gai[1]), double(gai[2]), double(rep[0]), double(rep[1]), double(rep[2]),
-        double(exp[0]), double(exp[1]), double(exp[2]), double(gam[0]), double(gam[1]),
-        double(gam[2]), double(sat), space.c_str(), m_holdInUse, m_holdLetter, m_garbageInUse,
-        m_garbageLetter, bgColor->asInt() != 0 ? 1 : 0);
+        clipMode->asInt() != 0 ? 1 : 0, p.output.c_str(), double(p.screen[0]), double(p.screen[1]),
+        double(p.screen[2]), double(p.screenRange), double(p.fgBias[0]), double(p.fgBias[1]),
+        double(p.fgBias[2]), double(p.balance[0]), double(p.balance[1]), double(p.balance[2]),
+        double(p.midTonesAt), double(p.gain[0]), double(p.gain[1]), double(p.gain[2]),
+        double(p.replace[0]), double(p.replace[1]), double(p.replace[2]), double(p.exposure[0]),
+        double(p.exposure[1]), double(p.exposure[2]), double(p.gamma[0]), double(p.gamma[1]),
+        double(p.gamma[2]), double(p.saturation), p.colourspace.c_str(), holdInUse, p.holdLetter(),
+        garbageInUse, p.garbageLetter(), bgColor->asInt() != 0 ? 1 : 0);
 
-    zephra_setScreen(m_engine, scr[0], scr[1], scr[2]);
-    // Colour spaces are compared in this order; any other text leaves the engine's own.
-    if (space == PXiName::getString("log"))
-        zephra_setColourspace(m_engine, 1);
-    else if (space == PXiName::getString("linear"))
-        zephra_setColourspace(m_engine, 0);
-    else if (space == PXiName::getString("video"))
-        zephra_setColourspace(m_engine, 2);
-    zephra_setView(m_engine, m_keyView);
-    zephra_setScreenRange(m_engine, range);
-    zephra_setNeutral(m_engine, bia[0], bia[1], bia[2]);
-    for (int i = 0; i < 3; ++i) zephra_setBalance(m_engine, i, bal[i]);
-    for (int i = 0; i < 3; ++i) zephra_setGain(m_engine, i, gai[i]);
-    zephra_setMp(m_engine, midPoint, midPoint, midPoint);
-    zephra_setReplace(m_engine, rep[0], rep[1], rep[2]);
-    zephra_setExposure(m_engine, exp[0], exp[1], exp[2], 0);
-    zephra_setGamma(m_engine, gam[0], gam[1], gam[2], 0);
-    zephra_setSaturation(m_engine, sat, 0);
-
-    int max = getDepthPlug()->asInt() == 1 ? 255 : 65535;
-    zephra_setGMatteMax(m_engine, max);
-    zephra_setFgMax(m_engine, max);
-    zephra_setBgMax(m_engine, max);
-    zephra_setHMatteMax(m_engine, max);
-    zephra_setDstMax(m_engine, max);
-
-    // A failure (screen colour zero or illegal, with its message; memory exhausted) leaves
-    // the engine stale: the fill then renders nothing and the output keeps the foreground
-    // with its screen fill. The next evaluation tries again.
-    zephra_makeLuts(m_engine);
+    // A failure of the table building (screen colour zero or illegal, with its message; memory
+    // exhausted) leaves the engine stale: the fill then renders nothing and the output keeps
+    // the foreground with its screen fill. The next evaluation tries again.
+    const KeyerTransfer t = keyerTransfer(p, m_engine);
+    m_holdInUse = t.holdInUse;
+    m_holdLetter = t.holdLetter;
+    m_garbageInUse = t.garbageInUse;
+    m_garbageLetter = t.garbageLetter;
+    m_keyView = t.keyView;
 
     plug->set(text.compress());
 }

@@ -4,10 +4,6 @@
 
 class PXiIPlug;
 
-// The declarations of both script commands, one after the other, each ended by ";" and a
-// line break.
-extern const char* const kZephraDeclarations;
-
 // The script commands. Images arrive as the upstream images the script passes (null for no
 // image), every other argument as its text. Each creates a node under the root, wires and
 // parameterises it, and returns its output image.

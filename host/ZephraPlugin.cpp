@@ -1,7 +1,8 @@
 #include "host/ZephraPlugin.h"
 
 #include "host/PXxZephra.h"
-#include "host/ZephraCommands.h"
+#include "host/ZephraCommandInfo.h"
+#include "host/ZephraParams.h"
 #include "sdk/PXiClassName.h"
 
 const char* const kZephraCreditText = "Zephra 1.4 chroma keyer: screen matte, spill and composite";
@@ -19,17 +20,21 @@ PXiName registerZephraClass() {
 
 // Load-time names, in the order they must be made (one translation unit keeps that order).
 PXiName PXxZephra::thisClassName = registerZephraClass();
-PXiName zephraCompositeName = PXiName::getString("composite");
+PXiName zephraCompositeName = PXiName::getString(zephraFindArg("output")->defaultText);
 PXiName zephraCreditName = PXiName::getString(kZephraCreditText);
 
 PXxZephra_1v4_Plugin::PXxZephra_1v4_Plugin() : PXxPlugin(zephraCreditName), m_compiler() {
     if (status_ == 0) {
         PXiValue result;
         status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
-                                     PXiName::getString(kZephraDeclarations), name_);
+                                     PXiName::getString(zephraDeclarations().c_str()), name_);
     }
 }
 
 PXxZephra_1v4_Plugin::~PXxZephra_1v4_Plugin() = default;
 
 PXxZephra_1v4_Plugin zephraPlugin;
+
+// Tells the host program what the commands' arguments mean, for named arguments, messages
+// and tools that build controls.
+[[maybe_unused]] static const bool zephraCommandsDescribed = (describeZephraCommands(), true);

@@ -4,6 +4,7 @@
 
 #include "sdk/PXiName.h"
 #include "sdk/PXiPluginLoader.h"
+#include "sdk/PXiScriptChecks.h"
 #include "sdk/PXiScriptParser.h"
 #include "sdk/PXiScriptProgram.h"
 
@@ -18,6 +19,8 @@ int PXiCmplr::execute(PXiScope* scope, const PXiType& type, PXiValue& result, co
 int PXiCmplr::execute(PXiScope* scope, const PXiType& type, PXiValue& result,
                       const std::string& text, const std::string& name) {
     m_error.reset();
+    m_warnings.clear();
+    m_calls.clear();
     if (!scope) scope = PXiScope::getGlobal();
     PXiPluginLoading* loading = PXiPluginLoading::current();
     int status = kTextError;
@@ -29,9 +32,10 @@ int PXiCmplr::execute(PXiScope* scope, const PXiType& type, PXiValue& result,
                                  std::string("the text must end with a statement giving a value "
                                              "of type ") +
                                      type.name() + ", not " + program.resultType().name());
+        m_warnings = PXiCheckScript(program);
         for (const auto& f : program.declarations()) scope->declare(f);
         status = kCallError;
-        result = program.run(*scope);
+        result = program.run(*scope, &m_calls);
         return kOk;
     } catch (const PXiScriptError& e) {
         m_error = std::make_unique<PXiScriptError>(e);

@@ -103,7 +103,14 @@ public:
 
     // The error of the last execute that failed; null after a success.
     const PXiScriptError* lastError() const { return m_error.get(); }
+    // What the last execute's text gives commands that they take but not as meant
+    // (PXiCheckScript); found before anything ran.
+    const std::vector<PXiScriptError>& warnings() const { return m_warnings; }
+    // The calls the last execute made, in the order they returned.
+    const std::vector<PXiScriptCallRecord>& calls() const { return m_calls; }
 
 private:
     std::unique_ptr<PXiScriptError> m_error;
+    std::vector<PXiScriptError> m_warnings;
+    std::vector<PXiScriptCallRecord> m_calls;
 };

@@ -22,6 +22,10 @@ struct PXiScriptExpr {
     std::string text;
     std::vector<PXiScriptExpr> args;
     PXiScriptPos closePos;
+    // An argument given by name ("output = \"matte\""): the name and where it stands; empty
+    // for an argument given by position and for any other expression.
+    std::string label;
+    PXiScriptPos labelPos;
 };
 
 struct PXiScriptParamDecl {

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "sdk/PXiScriptError.h"
 #include "sdk/PXiScriptValue.h"
 
 // Exported functions are called with their image arguments first, then their other arguments
@@ -54,6 +56,16 @@ struct PXiScriptCall {
 
     // The text given for the named parameter; null if the function has no such text parameter.
     const char* text(const std::string& paramName) const;
+};
+
+// One call a script made: what was called where, with which arguments, and what it gave.
+struct PXiScriptCallRecord {
+    std::shared_ptr<const PXiScriptFunction> function;
+    std::string file;
+    PXiScriptPos pos;
+    std::vector<PXiIPlug*> images;
+    std::vector<std::string> texts;
+    PXiIPlug* result = nullptr;
 };
 
 // A function that the host program binds to a declared name itself.

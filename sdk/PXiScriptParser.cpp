@@ -182,12 +182,24 @@ private:
         take();
         if (!is(PXiTokenKind::RParen)) {
             for (;;) {
-                e.args.push_back(expr(depth + 1));
+                e.args.push_back(argument(depth + 1));
                 if (!is(PXiTokenKind::Comma)) break;
                 take();
             }
         }
         e.closePos = expect(PXiTokenKind::RParen, "',' or ')' in the argument list").pos;
+        return e;
+    }
+
+    // An argument of a call: a value, or a name, "=" and a value.
+    PXiScriptExpr argument(int depth) {
+        if (!is(PXiTokenKind::Identifier) || peek(1).kind != PXiTokenKind::Equals)
+            return expr(depth);
+        const PXiToken& name = take();
+        take();
+        PXiScriptExpr e = expr(depth);
+        e.label = name.text;
+        e.labelPos = name.pos;
         return e;
     }
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "sdk/PXiCmplr.h"
+#include "sdk/PXiScriptArguments.h"
 #include "sdk/PXiScriptParser.h"
 
 namespace {
@@ -37,11 +38,8 @@ bool isZeroLiteral(const std::string& text) {
     return true;
 }
 
-// How a parameter is named in messages: "parameter 'output'" or "image parameter 2".
 std::string describeParam(const PXiScriptFunction& f, size_t i) {
-    const PXiScriptParam& p = f.params[i];
-    if (!p.name.empty()) return "parameter '" + p.name + "' (" + p.type.name() + ")";
-    return std::string(p.type.name()) + " parameter " + std::to_string(i + 1);
+    return PXiDescribeParameter(f, i);
 }
 
 std::string describeArg(const Expr& e) {
@@ -142,15 +140,16 @@ private:
         r.function = findFunction(e.text);
         if (!r.function) fail(e.pos, "unknown function '" + e.text + "'");
         const PXiScriptFunction& f = *r.function;
-        if (e.args.size() > f.params.size())
-            fail(e.args[f.params.size()].pos, "too many arguments to " + f.name + ": it takes " +
-                                                  std::to_string(f.params.size()) + ", given " +
-                                                  std::to_string(e.args.size()));
+        const std::vector<const Expr*> given = PXiMatchArguments(f, e, m_file);
         for (size_t i = 0; i < f.params.size(); ++i) {
             const PXiScriptParam& p = f.params[i];
             bool isImage = p.type == PXiType::image;
-            if (i < e.args.size()) {
-                const Expr& a = e.args[i];
+            if (!isImage) {
+                r.textPos.push_back(given[i] ? given[i]->pos : e.closePos);
+                r.textGiven.push_back(given[i] != nullptr);
+            }
+            if (given[i]) {
+                const Expr& a = *given[i];
                 if (isImage) {
                     if (a.kind == Expr::Kind::Text)
                         fail(a.pos, f.name + ": " + describeParam(f, i) +
@@ -269,7 +268,8 @@ private:
 
 class Interpreter {
 public:
-    Interpreter(const std::string& file, PXiScope& scope) : m_file(file), m_scope(scope) {}
+    Interpreter(const std::string& file, PXiScope& scope, std::vector<PXiScriptCallRecord>* calls)
+        : m_file(file), m_scope(scope), m_calls(calls) {}
 
     PXiIPlug* evaluate(const ImageExpr& e) const {
         switch (e.kind) {
@@ -291,8 +291,12 @@ public:
         const PXiScriptFunction& f = *e.function;
         try {
             PXiScope::Binding b = m_scope.bind(f);
-            if (b.host) return b.host(PXiScriptCall{f, images, texts});
-            return PXiCallExported(b.exported, images, texts);
+            PXiIPlug* result = b.host ? b.host(PXiScriptCall{f, images, texts})
+                                      : PXiCallExported(b.exported, images, texts);
+            if (m_calls)
+                m_calls->push_back(
+                    PXiScriptCallRecord{e.function, m_file, e.pos, images, e.texts, result});
+            return result;
         } catch (const std::exception& x) {
             throw PXiScriptError(m_file, e.pos, f.name + " failed: " + x.what());
         } catch (...) {
@@ -303,6 +307,7 @@ public:
 private:
     const std::string& m_file;
     PXiScope& m_scope;
+    std::vector<PXiScriptCallRecord>* m_calls;
 };
 
 }  // namespace
@@ -329,8 +334,8 @@ PXiType PXiScriptProgram::resultType() const {
     return last.isImage ? PXiType::image : last.literal.type();
 }
 
-PXiValue PXiScriptProgram::run(PXiScope& scope) const {
-    Interpreter interpreter(m_file, scope);
+PXiValue PXiScriptProgram::run(PXiScope& scope, std::vector<PXiScriptCallRecord>* calls) const {
+    Interpreter interpreter(m_file, scope, calls);
     PXiValue result;
     for (const Step& step : m_steps) {
         result = step.isImage ? PXiValue::ofImage(interpreter.evaluate(step.image)) : step.literal;

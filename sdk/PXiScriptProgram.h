@@ -32,7 +32,8 @@ public:
 
     // Runs the statements in `scope`, assigning names there. Throws PXiScriptError at the call
     // that failed. Returns the last statement's value.
-    PXiValue run(PXiScope& scope) const;
+    // Each call made is added to `calls` when it is given.
+    PXiValue run(PXiScope& scope, std::vector<PXiScriptCallRecord>* calls = nullptr) const;
 
     // An image-valued expression, resolved.
     struct ImageExpr {
@@ -43,6 +44,9 @@ public:
         std::shared_ptr<const PXiScriptFunction> function;
         std::vector<ImageExpr> images;
         std::vector<std::string> texts;
+        // For each text: where it was given, or the call's ')' when it is the default.
+        std::vector<PXiScriptPos> textPos;
+        std::vector<bool> textGiven;
     };
     struct Step {
         PXiScriptPos pos;
@@ -51,6 +55,10 @@ public:
         ImageExpr image;
         PXiValue literal;  // when !isImage
     };
+
+    // The statements, resolved.
+    const std::vector<Step>& steps() const { return m_steps; }
+    const std::string& file() const { return m_file; }
 
 private:
     std::string m_file;

@@ -21,6 +21,8 @@ PXiScriptResult PXiRunScript(const std::string& text, const std::string& fileNam
     PXiValue last;
     if (compiler.execute(&scope, PXiType::null, last, text, fileName) != PXiCmplr::kOk)
         result.error = *compiler.lastError();
+    result.warnings = compiler.warnings();
+    result.calls = compiler.calls();
     for (const auto& entry : scope.values())
         if (entry.second.isImage()) result.images.emplace_back(entry.first, entry.second.image());
     return result;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sdk/PXiScriptError.h"
+#include "sdk/PXiScriptFunction.h"
 
 class PXiIPlug;
 class PXiScope;
@@ -17,6 +18,11 @@ struct PXiScriptResult {
     // The images the script assigned to names, in the order each name was first assigned, with
     // their last values (null for "no image").
     std::vector<std::pair<std::string, PXiIPlug*>> images;
+
+    // Arguments the script gives that commands take, but not as meant (PXiCheckScript).
+    std::vector<PXiScriptError> warnings;
+    // The calls the script made, in the order they returned.
+    std::vector<PXiScriptCallRecord> calls;
 
     bool ok() const { return !error; }
     // The image assigned to `name`; null when there is none (or it is "no image").

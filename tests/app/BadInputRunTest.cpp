@@ -62,7 +62,7 @@ TEST_F(BadInputRun, ScriptErrorsNameTheirPlace) {
          "malformed number"},
         {"FileOut(FileIn(\"fg\\q.png\")" + out, {}, 2, "script.pxs:1:", "unknown escape"},
         {"image = FileIn(\"fg.png\");", {}, 2, "script.pxs:1:1:", "reserved"},
-        {"FileOut(FileIn(\"fg.png\", 1)" + out, {}, 2, "script.pxs:1:", "too many arguments"},
+        {"FileOut(FileIn(\"fg.png\", \"\", 1, 0, 1)" + out, {}, 2, "script.pxs:1:", "too many arguments"},
         {"FileOut(\"fg.png\"" + out, {}, 2, "script.pxs:1:9:", "expects an image"},
         {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"composite\", FileIn(\"fg.png\"))" + out,
          {},

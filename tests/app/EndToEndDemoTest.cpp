@@ -23,7 +23,8 @@ size_t countPixels(const Raster& r, Test test) {
 }
 
 TEST_F(Demo, WritesItsFourPicturesAndNamesThem) {
-    const RunResult r = run({"--demo", "out/demo"});  // the folder is made as needed
+    // Without -q the files written are printed; the folder is made as needed.
+    const RunResult r = runProgram(kProgram, {"--no-progress", "--demo", "out/demo"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> names = {"composite.png", "matte.png", "status.png",
                                             "unpremultiplied.png"};
@@ -54,18 +55,21 @@ TEST_F(Demo, WritesItsFourPicturesAndNamesThem) {
 }
 
 TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
-    // Small stand-ins for the files --demo-inputs writes, under the same names.
-    mkdir((dir / "demo-inputs").c_str(), 0755);
-    mkdir((dir / "seq").c_str(), 0755);
+    // The examples in a folder of their own, run from the folder above: their file names are
+    // taken from their own folder. Small stand-ins for the files --demo-inputs writes, under
+    // the same names, next to them.
+    mkdir((dir / "ex").c_str(), 0755);
+    mkdir((dir / "ex/demo-inputs").c_str(), 0755);
+    mkdir((dir / "ex/seq").c_str(), 0755);
     WriteOptions grey;
     grey.channels = "a";
-    writeImage(dir / "demo-inputs/bluescreen.png", makeDemoForeground(64, 36), {});
-    writeImage(dir / "demo-inputs/background.png", makeDemoBackground(64, 36), {});
-    writeImage(dir / "demo-inputs/holdout.png", makeDemoHoldOut(64, 36), grey);
-    writeImage(dir / "demo-inputs/garbage.png", makeDemoGarbage(64, 36), grey);
+    writeImage(dir / "ex/demo-inputs/bluescreen.png", makeDemoForeground(64, 36), {});
+    writeImage(dir / "ex/demo-inputs/background.png", makeDemoBackground(64, 36), {});
+    writeImage(dir / "ex/demo-inputs/holdout.png", makeDemoHoldOut(64, 36), grey);
+    writeImage(dir / "ex/demo-inputs/garbage.png", makeDemoGarbage(64, 36), grey);
     for (int f = 1; f <= 5; ++f)
-        writeImage(dir / ("seq/plate.000" + std::to_string(f) + ".png"), makeDemoForeground(64, 36),
-                   {});
+        writeImage(dir / ("ex/seq/plate.000" + std::to_string(f) + ".png"),
+                   makeDemoForeground(64, 36), {});
     struct Case {
         const char* script;
         std::vector<std::string> writes;
@@ -77,6 +81,7 @@ TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
         {"comp-on-replace.pxs", {"comp-on-replace.png"}, {}},
         {"unpremultiplied.pxs", {"foreground.tif", "matte.png"}, {}},
         {"status.pxs", {"status.png"}, {}},
+        {"exr-deliverable.pxs", {"foreground.exr"}, {}},
         {"mattes.pxs", {"mattes.png"}, {}},
         {"older-script.pxs", {"older.png"}, {}},
         {"sequence.pxs",
@@ -85,23 +90,33 @@ TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;
-        args.push_back(std::string(EXAMPLES_DIR) + "/" + c.script);
+        writeText(dir / ("ex/" + std::string(c.script)),
+                  readText(std::string(EXAMPLES_DIR) + "/" + c.script));
+        args.push_back("ex/" + std::string(c.script));
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 0) << c.script << ": " << r.err;
+        EXPECT_EQ(r.err, "") << c.script;  // no warnings either
         for (const std::string& w : c.writes)
-            EXPECT_TRUE(fileExists(dir / w)) << c.script << " did not write " << w;
+            EXPECT_TRUE(fileExists(dir / ("ex/" + w))) << c.script << " did not write " << w;
     }
     // The older command keys exactly like the current one.
-    EXPECT_TRUE(readImage(dir / "older.png").samples == readImage(dir / "composite.png").samples);
+    EXPECT_TRUE(readImage(dir / "ex/older.png").samples ==
+                readImage(dir / "ex/composite.png").samples);
     // The mattes change the picture: the stand is cut and the badge held.
-    EXPECT_FALSE(readImage(dir / "mattes.png").samples == readImage(dir / "composite.png").samples);
+    EXPECT_FALSE(readImage(dir / "ex/mattes.png").samples ==
+                 readImage(dir / "ex/composite.png").samples);
 }
 
 TEST_F(Demo, InputsAreWrittenForTheExamples) {
     const RunResult r = run({"--demo-inputs", "in"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.list("in"), (std::vector<std::string>{"background.png", "bluescreen.png",
-                                                        "garbage.png", "holdout.png"}));
+    EXPECT_EQ(dir.list("in"),
+              (std::vector<std::string>{"background.png", "bluescreen.png", "coverage.png",
+                                        "garbage.png", "holdout.png"}));
+    // The true coverage: nothing over the open screen, all of the subject's body.
+    const Raster coverage = readImage(dir / "in/coverage.png");
+    EXPECT_EQ(at(coverage, 10, 10, kSampleA), 0.0f);
+    EXPECT_EQ(at(coverage, kDemoWidth / 2, kDemoHeight - 10, kSampleA), 1.0f);
     const Raster fg = readImage(dir / "in/bluescreen.png");
     EXPECT_EQ(fg.depth, 2);
     EXPECT_EQ(fg.channels, kChanRGB);

@@ -46,6 +46,20 @@ TEST(Options, ModesAndTheirArguments) {
     EXPECT_EQ(parse({"--help", "--bogus"}).mode, Options::Mode::Help);
     EXPECT_EQ(parse({"--version"}).mode, Options::Mode::Version);
     EXPECT_EQ(parse({"-q", "s"}).progress, Options::Progress::Off);
+    EXPECT_TRUE(parse({"-q", "s"}).quiet);
+    EXPECT_FALSE(parse({"--no-progress", "s"}).quiet);
+    EXPECT_TRUE(parse({"--strict", "s"}).strict);
+    const Options a = parse({"--analyse", "plate.exr", "--region", "1,2,3,4"});
+    EXPECT_EQ(a.mode, Options::Mode::Analyse);
+    EXPECT_EQ(a.platePath, "plate.exr");
+    EXPECT_EQ(a.region, "1,2,3,4");
+    const Options tune = parse({"--tune", "fg.png", "--bg", "bg.png", "--holdout=h.png",
+                                "--garbage", "g.png", "--script", "k.pxs", "--port", "8080"});
+    EXPECT_EQ(tune.mode, Options::Mode::Tune);
+    EXPECT_EQ(tune.tune.shot + tune.tune.background + tune.tune.holdOut + tune.tune.garbage +
+                  tune.tune.script,
+              "fg.pngbg.pngh.pngg.pngk.pxs");
+    EXPECT_EQ(tune.tune.port, 8080);
 }
 
 TEST(Options, RefusesBadCommandLinesNamingTheOption) {
@@ -66,6 +80,16 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
         {{"a.pxs", "-e", "x"}, "-e"},
         {{"--demo-inputs"}, "--demo-inputs"},
         {{"--verbose=1", "s"}, "--verbose"},
+        {{"--strict=yes", "s"}, "--strict"},
+        {{"--analyse"}, "--analyse"},
+        {{"--region", "1,2,3,4", "s"}, "--region"},
+        {{"--analyse", "p.png", "s"}, "s"},
+        {{"--tune"}, "--tune"},
+        {{"--tune", "a.png", "b.pxs"}, "b.pxs"},
+        {{"--bg", "b.png", "s"}, "--bg"},
+        {{"--tune", "a.png", "--port", "70000"}, "--port"},
+        {{"--tune", "a.png", "--port", "-1"}, "--port"},
+        {{"--tune", "a.png", "--script="}, "--script"},
     };
     for (const Case& c : cases) {
         try {
@@ -79,9 +103,12 @@ TEST(Options, RefusesBadCommandLinesNamingTheOption) {
 
 TEST(Options, HelpNamesEveryOption) {
     const std::string help = helpText();
-    for (const char* option :
-         {"-t", "--threads", "--plugin-dir", "-k", "--keep-going", "-v", "--progress",
-          "--no-progress", "--help", "--version", "--demo", "--demo-inputs", "-e", "Exit status"})
+    for (const char* option : {"-t",           "--threads",   "--plugin-dir", "-k",
+                               "--keep-going", "-v",          "--progress",   "--no-progress",
+                               "--help",       "--version",   "--demo",       "--demo-inputs",
+                               "-e",           "Exit status", "--strict",     "--analyse",
+                               "--region",     "-q",          "--tune",       "--bg",
+                               "--holdout",    "--garbage",   "--script",     "--port"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -100,6 +100,49 @@ void checkRuns(zephra::RenderIsa isa, int bytes) {
     }
 }
 
+// Runs of zero hold-out and garbage samples, each matte's runs of its own, starting and ending
+// anywhere: chunks where both, one or neither matte is 0 throughout, side by side.
+template <typename T>
+void checkZeroMatteRuns(zephra::RenderIsa isa, int bytes) {
+    Rng rng(9090 + bytes);
+    const int max = bytes == 1 ? 255 : 65535;
+    for (int trial = 0; trial < 24; ++trial) {
+        auto e = makeEngine(rng, max, max, trial % 3, false, true, true);
+        const int width = uniform(rng, 130, 400), height = 2;
+        Image<T> dst = randomImage<T>(rng, width, height);
+        Image<T> fg = randomImage<T>(rng, width, height), bg = randomImage<T>(rng, width, height);
+        Image<T> hold = randomImage<T>(rng, width, height);
+        Image<T> garbage = randomImage<T>(rng, width, height);
+        fillSentinel(dst);
+        for (Image<T>* image : {&fg, &bg, &hold, &garbage}) fillRandom(rng, *image, max);
+        for (Image<T>* matte : {&hold, &garbage}) {
+            const int from = uniform(rng, 0, width / 2), to = uniform(rng, from, width);
+            for (int y = 0; y < height; ++y)
+                for (int x = from; x < to; ++x) matte->sample(3, x, y) = 0;
+        }
+        Ztile tile{};
+        tile.dst = dst.view();
+        tile.fg = fg.view();
+        tile.bg = bg.view();
+        tile.hold = hold.view();
+        tile.garbage = garbage.view();
+        e->useHoldOn = 1;
+        e->useGarbageOn = chance(rng, 75);
+        e->view = std::array<int, 5>{0, 1, 2, 4, 5}[uniform(rng, 0, 4)];
+        Image<T> expected = dst;
+        ASSERT_EQ(referenceRender<T>(*e, bytes, width, height, tile, expected), 0);
+        ASSERT_EQ(zephra::renderWithIsa(*e, isa, bytes, width, height, &tile), 0);
+        ASSERT_EQ(dst.store, expected.store)
+            << "view " << e->view << ", width " << width << ", garbage " << e->useGarbageOn;
+    }
+}
+
+TEST_P(RenderChunks, RunsOfZeroMattesMatchReferencePixel) {
+    checkZeroMatteRuns<std::uint8_t>(GetParam(), 1);
+    if (HasFatalFailure()) return;
+    checkZeroMatteRuns<std::uint16_t>(GetParam(), 2);
+}
+
 TEST_P(RenderChunks, RunsOfCleanScreenAndSolidForegroundMatchReferencePixel) {
     checkRuns<std::uint8_t>(GetParam(), 1);
     if (HasFatalFailure()) return;

@@ -68,6 +68,12 @@ TEST_F(PlugGraph, ChainsPropagateAndDependenciesCanBeRemoved) {
     EXPECT_FALSE(chain[4]->isValid());
     EXPECT_TRUE(chain[5]->isValid());
     EXPECT_FALSE(chain.back()->hasDependency(node.count, 1));
+
+    // Declaring a dependency makes the plug and its dependents stale at once.
+    for (PXiPlug* p : chain) p->asInt();
+    chain[5]->addDependency(chain[4]);
+    EXPECT_FALSE(chain[5]->isValid());
+    EXPECT_FALSE(chain.back()->isValid());
 }
 
 TEST_F(PlugGraph, DependencyCyclesNeitherHangNorRecurse) {

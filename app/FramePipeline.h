@@ -1,0 +1,205 @@
+#pragma once
+// Runs the frames of a render with three of them in flight: while frame n is keyed on the
+// calling thread, frame n+1 is read on a reader thread and frame n-1 written on a writer
+// thread. A stage starts on its next frame only once the stage after it has taken the last
+// one, so a run holds three frames at once (one per stage), whatever its length.
+//
+// The run behaves as the plain loop "read, key, write, report" over the frames would: frames
+// are written and reported in order, and a failure that ends the run (see Stages::endsRun)
+// stops every later frame from being keyed, written or reported, while every earlier frame is
+// still written and reported.
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace pxhost {
+
+// A first-in first-out hand-over between two threads holding at most `capacity` items
+// (0: no limit). Closing it wakes every waiter: push then fails, and pop fails once it is empty.
+template <typename T>
+class BoundedQueue {
+public:
+    explicit BoundedQueue(size_t capacity) : m_capacity(capacity) {}
+
+    bool push(T item) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock,
+                       [&] { return m_closed || !m_capacity || m_items.size() < m_capacity; });
+        if (m_closed) return false;
+        m_items.push_back(std::move(item));
+        m_changed.notify_all();
+        return true;
+    }
+    // Waits for an item unless `wait` is false.
+    bool pop(T& item, bool wait = true) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (wait) m_changed.wait(lock, [&] { return m_closed || !m_items.empty(); });
+        if (m_items.empty()) return false;
+        item = std::move(m_items.front());
+        m_items.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    // Waits until every item has been taken, or the queue is closed.
+    void waitUntilEmpty() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_closed || m_items.empty(); });
+    }
+    void close() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+        m_changed.notify_all();
+    }
+
+private:
+    size_t m_capacity;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<T> m_items;
+    bool m_closed = false;
+};
+
+// While it lives, the signals that remove temporary output files reach only threads that take
+// them back with TakeOutputSignals; threads started meanwhile inherit the block. The writer
+// thread takes them, so the handler runs where the temporary files are made and renamed, which
+// hold the signals off while a file and its record change together.
+class HoldOutputSignals {
+public:
+    HoldOutputSignals();
+    ~HoldOutputSignals();
+    HoldOutputSignals(const HoldOutputSignals&) = delete;
+    HoldOutputSignals& operator=(const HoldOutputSignals&) = delete;
+    static void takeOnThisThread();
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> m_saved;
+};
+
+template <typename Work>
+class FramePipeline {
+public:
+    struct Stages {
+        // Each stage gets the frame number and the frame's work, which the stages fill in
+        // turn. A stage that throws skips the later stages of that frame.
+        std::function<void(long frame, Work&)> read;   // on the reader thread
+        std::function<void(long frame, Work&)> key;    // on the calling thread
+        std::function<void(long frame, Work&)> write;  // on the writer thread
+        // On the calling thread, once per frame in frame order: the frame's failure, or null
+        // when it was written.
+        std::function<void(long frame, Work&, std::exception_ptr failure)> finished;
+        // On any thread: whether a failure stops the frames after it.
+        std::function<bool(const std::exception_ptr&)> endsRun;
+    };
+
+    // threaded: false runs every stage on the calling thread, one frame after another.
+    static void run(const std::vector<long>& frames, const Stages& stages, bool threaded) {
+        FramePipeline pipeline(frames, stages);
+        if (threaded)
+            pipeline.runThreaded();
+        else
+            pipeline.runInline();
+    }
+
+private:
+    struct Slot {
+        size_t index = 0;
+        Work work;
+        std::exception_ptr failure;
+    };
+
+    FramePipeline(const std::vector<long>& frames, const Stages& stages)
+        : m_frames(frames), m_stages(stages), m_lastIndex(frames.size()) {}
+
+    // Whether the frame at `index` is still to be worked on: no earlier frame ended the run.
+    bool wanted(size_t index) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return index <= m_lastIndex;
+    }
+
+    // Runs one stage of a slot that has not failed, recording a failure and whether it ends
+    // the run.
+    void runStage(const std::function<void(long, Work&)>& stage, Slot& slot) {
+        if (slot.failure) return;
+        try {
+            stage(m_frames[slot.index], slot.work);
+        } catch (...) {
+            slot.failure = std::current_exception();
+            if (m_stages.endsRun(slot.failure)) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (slot.index < m_lastIndex) m_lastIndex = slot.index;
+            }
+        }
+    }
+
+    void finish(Slot& slot) { m_stages.finished(m_frames[slot.index], slot.work, slot.failure); }
+
+    void runInline() {
+        for (size_t i = 0; i < m_frames.size() && wanted(i); ++i) {
+            Slot slot;
+            slot.index = i;
+            runStage(m_stages.read, slot);
+            runStage(m_stages.key, slot);
+            runStage(m_stages.write, slot);
+            finish(slot);
+        }
+    }
+
+    void runThreaded() {
+        constexpr size_t kFramesPerHandOver = 1;
+        BoundedQueue<Slot> read(kFramesPerHandOver);
+        BoundedQueue<Slot> keyed(kFramesPerHandOver);
+        BoundedQueue<Slot> written(0);  // drained by this thread between frames
+        const HoldOutputSignals held;
+        std::thread reader([&] {
+            for (size_t i = 0; i < m_frames.size() && wanted(i); ++i) {
+                Slot slot;
+                slot.index = i;
+                runStage(m_stages.read, slot);
+                if (!read.push(std::move(slot))) break;
+                read.waitUntilEmpty();
+            }
+            read.close();
+        });
+        std::thread writer([&] {
+            HoldOutputSignals::takeOnThisThread();
+            Slot slot;
+            while (keyed.pop(slot)) {
+                if (!wanted(slot.index)) continue;
+                runStage(m_stages.write, slot);
+                written.push(std::move(slot));
+            }
+            written.close();
+        });
+        const auto reportWritten = [&](bool wait) {
+            Slot done;
+            while (written.pop(done, wait)) finish(done);
+        };
+        Slot slot;
+        while (read.pop(slot) && wanted(slot.index)) {
+            runStage(m_stages.key, slot);
+            keyed.push(std::move(slot));
+            reportWritten(false);
+            keyed.waitUntilEmpty();
+        }
+        read.close();
+        keyed.close();
+        reportWritten(true);
+        reader.join();
+        writer.join();
+    }
+
+    const std::vector<long>& m_frames;
+    const Stages& m_stages;
+    std::mutex m_mutex;
+    size_t m_lastIndex;  // the frame whose failure ended the run; frames.size() while none has
+};
+
+}  // namespace pxhost

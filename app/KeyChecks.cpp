@@ -1,0 +1,161 @@
+#include "app/KeyChecks.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "sdk/PXiCmplr.h"
+#include "sdk/PXiCommandInfo.h"
+#include "sdk/PXiIPlug.h"
+#include "sdk/PXiMemoryImage.h"
+#include "sdk/PXiRender.h"
+
+namespace pxhost {
+namespace {
+
+// The small copy is at most this wide and high: enough pixels that "everywhere" and shares of
+// the screen are measured well, few enough to cost nothing next to the frame's own key.
+constexpr int kProbeSize = 256;
+// A matte counts as opaque or transparent everywhere when this share of the pixels is.
+constexpr double kEverywhere = 0.999;
+// Below this share of screen-keyed area the foreground has "far less" than the background
+// when the background's share is at least kScreenShare.
+constexpr double kFarLess = 0.5;
+constexpr double kScreenShare = 0.2;
+
+std::string percent(double share) {
+    return std::to_string(static_cast<int>(share * 100 + 0.5)) + "%";
+}
+
+// Every step-th pixel of a rendered picture, into a memory picture of the same depth.
+std::unique_ptr<PXiMemoryImage> shrink(const PXiIBuf& picture, int channels) {
+    const int width = picture.getWidth(), height = picture.getNumRows();
+    const int step = std::max(
+        1, std::max((width + kProbeSize - 1) / kProbeSize, (height + kProbeSize - 1) / kProbeSize));
+    const int w = (width + step - 1) / step, h = (height + step - 1) / step;
+    const int depth = picture.getDepth();
+    auto small = std::make_unique<PXiMemoryImage>(w, h, depth, channels);
+    auto* out = static_cast<unsigned char*>(small->getPixels());
+    const size_t pixelBytes = 4 * static_cast<size_t>(depth);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const void* from = picture.pixelAddress(picture.getFirstColumn() + x * step,
+                                                    picture.getFirstRow() + y * step);
+            std::memcpy(out + (static_cast<size_t>(y) * w + x) * pixelBytes, from, pixelBytes);
+        }
+    small->touch();
+    return small;
+}
+
+double sampleAt(const PXiIBuf& picture, int x, int y, int sample) {
+    const void* p = picture.pixelAddress(x, y);
+    switch (picture.getDepth()) {
+        case 1:
+            return static_cast<const std::uint8_t*>(p)[sample] / 255.0;
+        case 2:
+            return static_cast<const std::uint16_t*>(p)[sample] / 65535.0;
+        default:
+            return static_cast<const float*>(p)[sample];
+    }
+}
+
+// Samples of a pixel: alpha, blue, green, red.
+enum { kA = 0, kB = 1, kG = 2, kR = 3 };
+
+}  // namespace
+
+MatteCoverage statusCoverage(const PXiScriptCallRecord& call, size_t fgImage, size_t outputText,
+                             PXiIPlug* image) {
+    MatteCoverage coverage;
+    if (!image) return coverage;
+    const PXiIBuf picture = PXiRenderImage(image);
+    if (!picture.getData()) return coverage;
+    std::unique_ptr<PXiMemoryImage> small = shrink(picture, image->getChannelsPlug()->asInt());
+
+    std::vector<PXiIPlug*> images(call.images.size(), nullptr);
+    images[fgImage] = small->getOutput();
+    std::vector<std::string> texts = call.texts;
+    texts[outputText] = "status";
+    std::vector<const char*> args;
+    for (const std::string& t : texts) args.push_back(t.c_str());
+    const PXiScope::Binding b = PXiScope::getGlobal()->bind(*call.function);
+    PXiIPlug* status = b.host ? b.host(PXiScriptCall{*call.function, images, args})
+                              : PXiCallExported(b.exported, images, args);
+    if (!status) return coverage;
+    // The probe's node hangs under the root like the script's; it goes before its picture.
+    std::unique_ptr<PXiNode> node(status->getNode());
+    const PXiIBuf keyed = PXiRenderImage(status);
+    if (!keyed.getData()) return coverage;
+    const PXiIRect& r = keyed.getRect();
+    for (int y = r.y1; y < r.y2; ++y)
+        for (int x = r.x1; x < r.x2; ++x) {
+            const double red = sampleAt(keyed, x, y, kR), green = sampleAt(keyed, x, y, kG);
+            const double blue = sampleAt(keyed, x, y, kB);
+            // Status colours: black where keyed away, full blue where kept.
+            if (red == 0 && green == 0 && blue == 0) coverage.transparent += 1;
+            if (green == 0 && blue == 1.0) coverage.opaque += 1;
+            ++coverage.pixels;
+        }
+    if (coverage.pixels) {
+        coverage.transparent /= coverage.pixels;
+        coverage.opaque /= coverage.pixels;
+    }
+    return coverage;
+}
+
+std::vector<PXiScriptError> checkKeys(const KeyChecks& checks, long frame) {
+    if (checks.empty()) return {};
+    try {
+        return checks.check(frame);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void KeyChecks::setCalls(const std::vector<PXiScriptCallRecord>& calls) {
+    m_keys.clear();
+    for (const PXiScriptCallRecord& call : calls) {
+        auto d = PXiCommandInfo::find(call.function->name);
+        if (!d || d->args.size() != call.function->params.size()) continue;
+        const int fg = d->indexOf("fg"), bg = d->indexOf("bg"), output = d->indexOf("output");
+        if (fg < 0 || bg < 0 || output < 0) continue;
+        const auto& choices = d->args[output].choices;
+        if (std::find(choices.begin(), choices.end(), "status") == choices.end()) continue;
+        const size_t images = call.function->imageCount;
+        if (size_t(fg) >= images || size_t(bg) >= images || size_t(output) < images) continue;
+        m_keys.push_back({call, size_t(fg), size_t(bg), size_t(output) - images});
+    }
+}
+
+std::vector<PXiScriptError> KeyChecks::check(long frame) const {
+    std::vector<PXiScriptError> warnings;
+    const std::string when = "frame " + std::to_string(frame) + ": ";
+    for (const Key& k : m_keys) {
+        const auto warn = [&](const std::string& message) {
+            warnings.emplace_back(k.call.file, k.call.pos, when + message);
+        };
+        const MatteCoverage fg =
+            statusCoverage(k.call, k.fgImage, k.outputText, k.call.images[k.fgImage]);
+        if (!fg.pixels) continue;
+        if (fg.opaque >= kEverywhere)
+            warn(
+                "the matte is opaque everywhere: nothing of the foreground is keyed away (is the "
+                "screen colour that of this plate?)");
+        else if (fg.transparent >= kEverywhere)
+            warn(
+                "the matte is transparent everywhere: all of the foreground is keyed away (is "
+                "the picture given as foreground the shot?)");
+        PXiIPlug* bgImage = k.call.images[k.bgImage];
+        if (!bgImage) continue;
+        const MatteCoverage bg = statusCoverage(k.call, k.fgImage, k.outputText, bgImage);
+        const double fgScreen = 1.0 - fg.opaque, bgScreen = 1.0 - bg.opaque;
+        if (bg.pixels && bgScreen >= kScreenShare && fgScreen < kFarLess * bgScreen)
+            warn("the picture given as foreground has far less screen colour (" +
+                 percent(fgScreen) + " of it) than the one given as background (" +
+                 percent(bgScreen) + "): are the two the other way round?");
+    }
+    return warnings;
+}
+
+}  // namespace pxhost
