@@ -229,6 +229,10 @@ std::string formatOf(const std::string& path) {
 }  // namespace
 
 bool readerPrintsMessages(const std::string& path) {
+    // Finding the reader of a name without a known extension opens the file: a FIFO or device
+    // would hang here. Reading refuses such files with its own message.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     auto in = ImageInput::create(path, false);
     if (!in) OIIO::geterror();  // no reader for the extension: reading will say so
     return in && std::string(in->format_name()) == "png";
