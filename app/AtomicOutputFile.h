@@ -23,13 +23,14 @@ public:
     const std::string& tempPath() const { return m_tempPath; }
     const std::string& finalPath() const { return m_finalPath; }
 
-    // Gives the temporary file the permissions a new file gets and renames it to the final
-    // name. Throws RenderError naming the file on failure (the temporary file
-    // is then removed by the destructor).
+    // Gives the temporary file the permissions of the file it replaces (or those a new file
+    // gets) and renames it to the final name. Throws RenderError naming the file on failure (the
+    // temporary file is then removed by the destructor).
     void commit();
 
-    // Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary files still
-    // open and then end the program as the signal would have.
+    // Installs handlers for every catchable signal that ends the program (SIGINT, SIGTERM,
+    // SIGHUP, SIGXCPU, SIGUSR1, SIGPIPE, ...) that remove the temporary files still open and
+    // then end the program as the signal would have.
     static void removeTempFilesOnSignal();
     // Those signals, as a set.
     static sigset_t removalSignals();
@@ -41,8 +42,9 @@ private:
     bool m_committed = false;
 };
 
-// Checks that the folder a file would be written into exists and is writable; throws
-// RenderError naming the file otherwise.
+// Checks that the folder a file would be written into exists, is writable and not append-only,
+// and that a file already there may be replaced (not read-only); throws RenderError naming
+// the file otherwise.
 void checkOutputFolder(const std::string& finalPath);
 
 }  // namespace pxhost

@@ -1,6 +1,8 @@
 #include "app/ImageFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <OpenImageIO/imageio.h>
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include "app/CheckedFileProxy.h"
 #include "app/Compression.h"
 #include "app/HostError.h"
+#include "app/InputFileProxy.h"
 #include "app/PictureOptions.h"
 
 namespace pxhost {
@@ -33,24 +36,71 @@ std::string firstLine(std::string text, const char* otherwise = "unknown error")
 
 constexpr const char* kIncomplete = "the file is truncated or corrupt";
 
-std::unique_ptr<ImageInput> openInput(const std::string& path) {
+// An open input: the reader, and for formats that need it the proxy its reads go through.
+struct OpenedInput {
+    std::unique_ptr<InputFileProxy> proxy;  // declared first, so that it outlives the reader
+    std::unique_ptr<ImageInput> in;
+};
+
+// Formats whose readers take a file cut short as whole (they store raw samples and read them
+// without checking how much came): their reads go through a proxy that notices.
+bool readsWithoutLengthCheck(const char* format) {
+    return std::strcmp(format, "dpx") == 0 || std::strcmp(format, "cineon") == 0;
+}
+
+OpenedInput openInput(const std::string& path) {
+    // Opened without blocking and checked before any reader sees it: a FIFO, a device such as
+    // /dev/zero or a folder would otherwise hang the reader or feed it without end.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw RenderError(path + ": cannot read input: " + std::strerror(errno));
     struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        throw RenderError(path + ": cannot read input: " + std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) throw RenderError(path + ": cannot read input: it is a folder");
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        close(fd);
+        throw RenderError(path + ": cannot read input: " +
+                          (folder ? "it is a folder, not a picture"
+                                  : "it is not a regular file (a device, pipe or socket)"));
+    }
+    OpenedInput opened;
+    const std::unique_ptr<ImageInput> probe = ImageInput::create(path);
+    if (probe && readsWithoutLengthCheck(probe->format_name()) && probe->supports("ioproxy"))
+        opened.proxy = std::make_unique<InputFileProxy>(path, fd);
+    else
+        close(fd);
+    OIIO::geterror();  // a name without a known extension left a message; open tries all
     // Keep alpha as stored: formats with unassociated alpha (PNG, some TIFF) would otherwise be
     // premultiplied on reading.
     ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
-    std::unique_ptr<ImageInput> in;
+    if (opened.proxy) {
+        OIIO::Filesystem::IOProxy* base = opened.proxy.get();
+        config.attribute("oiio:ioproxy", TypeDesc::PTR, &base);
+    }
     try {
-        in = ImageInput::open(path, &config);
+        opened.in = ImageInput::open(path, &config, opened.proxy.get());
     } catch (const std::exception& e) {
         // Some readers throw on an absurd header (a DPX claiming 100000x100000 pixels).
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
-    if (!in) throw RenderError(path + ": cannot read input: " + firstLine(OIIO::geterror()));
-    return in;
+    if (!opened.in) throw RenderError(path + ": cannot read input: " + firstLine(OIIO::geterror()));
+    return opened;
+}
+
+// Reads channels 0 .. channels-1 of the whole data window. A striped TIFF is read one
+// scanline at a time: reading many strips at once decodes them in a way that does not report
+// damaged compressed data, while a scanline's read does.
+bool readSamples(ImageInput& in, int subimage, int channels, TypeDesc type, unsigned char* data) {
+    const ImageSpec& spec = in.spec();
+    if (std::strcmp(in.format_name(), "tiff") != 0 || spec.tile_width > 0)
+        return in.read_image(subimage, 0, 0, channels, type, data) && !in.has_error();
+    const size_t rowBytes = static_cast<size_t>(spec.width) * channels * type.size();
+    for (int y = spec.y; y < spec.y + spec.height; ++y) {
+        if (!in.read_scanlines(subimage, 0, y, y + 1, 0, 0, channels, type,
+                               data + static_cast<size_t>(y - spec.y) * rowBytes) ||
+            in.has_error())
+            return false;
+    }
+    return true;
 }
 
 int depthOf(const std::string& path, const ImageSpec& spec) {
@@ -179,13 +229,18 @@ std::string formatOf(const std::string& path) {
 }  // namespace
 
 bool readerPrintsMessages(const std::string& path) {
+    // Finding the reader of a name without a known extension opens the file: a FIFO or device
+    // would hang here. Reading refuses such files with its own message.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     auto in = ImageInput::create(path, false);
     if (!in) OIIO::geterror();  // no reader for the extension: reading will say so
     return in && std::string(in->format_name()) == "png";
 }
 
 ImageInfo readImageInfo(const std::string& path) {
-    auto in = openInput(path);
+    const OpenedInput opened = openInput(path);
+    const auto& in = opened.in;
     const ImageSpec& spec = in->spec();
     ImageInfo info;
     const bool display = spec.full_width > 0 && spec.full_height > 0;
@@ -197,10 +252,11 @@ ImageInfo readImageInfo(const std::string& path) {
 }
 
 Raster readImage(const std::string& path, int subimage) {
-    auto in = openInput(path);
+    const OpenedInput opened = openInput(path);
+    const auto& in = opened.in;
     if (subimage != 0 && !in->seek_subimage(subimage, 0))
-        throw RenderError(path + ": cannot read input: " +
-                          firstLine(in->geterror(), "no such sub-image"));
+        throw RenderError(path +
+                          ": cannot read input: " + firstLine(in->geterror(), "no such sub-image"));
     const ImageSpec spec = in->spec();
     const int depth = depthOf(path, spec);
     const ChannelMap map = mapChannels(path, spec);
@@ -232,7 +288,7 @@ Raster readImage(const std::string& path, int subimage) {
     }
     bool read = false;
     try {
-        read = in->read_image(subimage, 0, 0, map.readCount, type, fileSamples.data());
+        read = readSamples(*in, subimage, map.readCount, type, fileSamples.data());
     } catch (const std::exception& e) {
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
@@ -242,6 +298,8 @@ Raster readImage(const std::string& path, int subimage) {
     // reports success, leaving only a message behind: such a picture is not the file's.
     const std::string warning = in->geterror();
     if (!warning.empty()) throw RenderError(path + ": cannot read input: " + firstLine(warning));
+    if (opened.proxy && opened.proxy->cutShort())
+        throw RenderError(path + ": cannot read input: " + kIncomplete + " (it ends early)");
     const int dx = display ? spec.x - spec.full_x : 0;
     const int dy = display ? spec.y - spec.full_y : 0;
     switch (depth) {

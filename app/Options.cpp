@@ -102,8 +102,13 @@ Options parseOptions(int argc, const char* const* argv) {
             setMode(options, modeSet, Options::Mode::Inline, name);
             options.scriptText = args.value(name, inlineValue, hasInline);
         } else if (name == "-t" || name == "--frames") {
-            options.frames = args.value(name, inlineValue, hasInline);
-            if (options.frames.empty()) throw UsageError(name + ": empty frame range");
+            const std::string frames = args.value(name, inlineValue, hasInline);
+            if (frames.empty()) throw UsageError(name + ": empty frame range");
+            // A second range would silently replace the first.
+            if (!options.frames.empty())
+                throw UsageError(name + " " + frames + ": frames already given (" + options.frames +
+                                 "); give one range, items joined by commas: 1-10,20");
+            options.frames = frames;
         } else if (name == "--threads") {
             options.threads = parseThreadCount(args.value(name, inlineValue, hasInline));
         } else if (name == "--plugin-dir") {

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "app/AtomicOutputFile.h"
+#include "app/FileIdentity.h"
 #include "app/FramePipeline.h"
 #include "app/FrameRange.h"
 #include "app/HostError.h"
@@ -58,14 +59,6 @@ std::vector<std::string> pluginFiles(const std::string& folder, bool& readable) 
     closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// One spelling per file for the read/write checks: absolute, with symbolic links of the
-// existing part of the path resolved.
-std::string fileKey(const std::string& name) {
-    std::error_code ec;
-    const std::filesystem::path p = std::filesystem::weakly_canonical(name, ec);
-    return ec ? std::filesystem::absolute(name).lexically_normal().string() : p.string();
 }
 
 // The picture the render driver gives, as the writer reads it.
@@ -159,8 +152,8 @@ PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char*
                           const char* frameOffset) {
     const std::string file = textArg(name);
     if (file.empty()) throw UsageError("the file name is empty");
-    const ReadOptions options = parseReadOptions(file, textArg(colourSpace), textArg(headroom),
-                                                 textArg(frameOffset));
+    const ReadOptions options =
+        parseReadOptions(file, textArg(colourSpace), textArg(headroom), textArg(frameOffset));
     auto node =
         std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
@@ -184,8 +177,35 @@ PXiIPlug* Session::fileOut(PXiIPlug* image, const char* name, const char* depth,
     SequencePattern pattern(scriptFile(file));
     // Checks the format and the channel selection now, with the script's line and column.
     checkWritable(pattern.fileName(0), options);
+    refuseSecondUse(pattern);
     m_outputs.push_back({image, pattern, options});
     return image;
+}
+
+void Session::protectFile(const std::string& path) {
+    m_protected.push_back({identifyFile(path), path});
+}
+
+void Session::refuseSecondUse(const SequencePattern& pattern) const {
+    // Names of the same kind (two stills, or two sequences) are compared by the file their
+    // first frame reaches; a still against a sequence is checked frame by frame in planFrames.
+    const std::string name = pattern.fileName(0);
+    const FileIdentity id = identifyFile(name);
+    for (const auto& file : m_protected)
+        if (!pattern.isSequence() && file.first == id)
+            throw UsageError(pattern.text() + ": is the script itself (" + file.second +
+                             "); refusing to overwrite it");
+    for (const FileInNode* in : m_inputs)
+        if (in->pattern().isSequence() == pattern.isSequence() &&
+            identifyFile(in->pattern().fileName(0)) == id)
+            throw UsageError(pattern.text() + ": the script also reads this file (as " +
+                             in->pattern().text() + "); refusing to overwrite an input");
+    for (const Output& out : m_outputs)
+        if (out.pattern.isSequence() == pattern.isSequence() &&
+            identifyFile(out.pattern.fileName(0)) == id)
+            throw UsageError(pattern.text() +
+                             ": the script writes this file more than once (also as " +
+                             out.pattern.text() + ")");
 }
 
 void Session::runScript(const std::string& text, const std::string& fileName) {
@@ -225,25 +245,34 @@ std::vector<long> Session::planFrames(const std::string& framesOption) {
 
     // No file may be both read and written, or written twice: an input overwritten by an
     // output would be lost, and a later frame might read a picture that this run wrote.
-    std::set<std::string> reads;
-    std::map<std::string, std::string> writes;  // key -> name as written
+    // Files are compared by what they are (device and inode), not by how they are spelled.
+    std::map<FileIdentity, std::string> reads;  // identity -> name as read
+    for (const auto& file : m_protected) reads.emplace(file.first, file.second);
     for (long frame : frames) {
         for (const FileInNode* in : m_inputs) {
-            if (in->pattern().isSequence() || frame == frames.front())
-                reads.insert(fileKey(in->fileNameOf(frame)));
+            if (in->pattern().isSequence() || frame == frames.front()) {
+                const std::string name = in->fileNameOf(frame);
+                reads.emplace(identifyFile(name), name);
+            }
         }
     }
+    std::map<FileIdentity, std::string> writes;  // identity -> name as written
     for (long frame : frames) {
         for (const Output& out : m_outputs) {
             if (!out.pattern.isSequence() && frame != frames.front()) continue;
             const std::string name = out.pattern.fileName(frame);
-            const std::string key = fileKey(name);
-            if (reads.count(key))
-                throw UsageError(name +
-                                 ": the script also reads this file; refusing to "
-                                 "overwrite an input");
-            if (!writes.emplace(key, name).second)
-                throw UsageError(name + ": the script writes this file more than once");
+            const FileIdentity id = identifyFile(name);
+            const auto read = reads.find(id);
+            if (read != reads.end())
+                throw UsageError(name + ": the run also reads this file" +
+                                 (read->second != name ? " (as " + read->second + ")" : "") +
+                                 "; refusing to overwrite an input");
+            const auto written = writes.emplace(id, name);
+            if (!written.second)
+                throw UsageError(name + ": the script writes this file more than once" +
+                                 (written.first->second != name
+                                      ? " (also as " + written.first->second + ")"
+                                      : ""));
         }
     }
     for (const Output& out : m_outputs) checkOutputFolder(out.pattern.fileName(frames.front()));
@@ -431,8 +460,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
     if (!work.renderFailure) {
         // The checks print their warnings: not while a read captures standard error.
         const std::lock_guard<std::mutex> quiet(m_captureUse);
-        for (const PXiScriptError& w : checkKeys(m_keyChecks, frame))
-            m_diagnostics.frameWarning(w);
+        for (const PXiScriptError& w : checkKeys(m_keyChecks, frame)) m_diagnostics.frameWarning(w);
     }
     if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
     const double readHere = m_readClock.seconds - readBefore;

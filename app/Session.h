@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Diagnostics.h"
+#include "app/FileIdentity.h"
 #include "app/FileInNode.h"
 #include "app/FrameHooks.h"
 #include "app/ImageFile.h"
@@ -42,6 +43,8 @@ public:
     // Makes a picture available to scripts under a name (the demo's generated pictures).
     void addPicture(const std::string& name, PXiIPlug* image);
 
+    // A file the run reads besides its pictures (the script): no output may replace it.
+    void protectFile(const std::string& path);
     // Warnings become errors (--strict).
     void setStrict(bool strict) { m_diagnostics.setStrict(strict); }
     // The folder that relative file names of the script are taken from (the script file's
@@ -95,6 +98,9 @@ private:
                      const char* frameOffset);
     PXiIPlug* fileOut(PXiIPlug* image, const char* name, const char* depth, const char* channels,
                       const char* compression);
+    void renderFrame(long frame, FrameTimes& times);
+    // Refuses, at the FileOut call, an output that reaches a file already read or written.
+    void refuseSecondUse(const SequencePattern& pattern) const;
     struct FrameWork;
     void readFrame(long frame, FrameWork& work);
     void keyFrame(long frame, FrameWork& work);
@@ -109,6 +115,7 @@ private:
     KeyChecks m_keyChecks;
     std::vector<FileInNode*> m_inputs;  // owned by the root node
     std::vector<Output> m_outputs;
+    std::vector<std::pair<FileIdentity, std::string>> m_protected;  // with the name given
     std::vector<std::string> m_written;
     std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
     ReadClock m_readClock;                 // reading done by the inputs themselves

@@ -59,8 +59,10 @@ int run(int argc, char** argv) {
         session.runScript(options.scriptText, "-e");
     } else {
         const std::string name = options.scriptPath == "-" ? "<stdin>" : options.scriptPath;
+        const std::string text = pxhost::readScriptFile(options.scriptPath);
+        if (options.scriptPath != "-") session.protectFile(options.scriptPath);
         session.setScriptFolder(pxhost::scriptFolder(options.scriptPath));
-        session.runScript(pxhost::readScriptFile(options.scriptPath), name);
+        session.runScript(text, name);
     }
     pxhost::FrameJournal journal(session, options.skipExisting, options.digestPath,
                                  options.mode == Options::Mode::Script ? options.scriptPath : "-e");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -34,6 +35,33 @@ const char* emptyText() {
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Longest compressed text kept as it is. Descriptions nest the descriptions of their inputs, so
+// a graph that uses one node along several paths would otherwise describe itself in text that
+// doubles with every level, and a long chain in text that grows with its length.
+constexpr std::size_t kLongestCompressed = 4096;
+constexpr std::size_t kLongestHead = 64;
+
+// 64-bit FNV-1a of text, from a given starting value.
+std::uint64_t fnv1a(const std::string& text, std::uint64_t hash) {
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+// A short text that stands for a long one: its head up to the first '(' (the class of a
+// description) and a 128-bit digest of the whole, so that different texts keep different
+// stand-ins. It holds no blank and no number, so compressing it again leaves it unchanged.
+std::string standIn(const std::string& text) {
+    std::string head = text.substr(0, std::min(text.find('('), kLongestHead));
+    char digest[40];
+    std::snprintf(digest, sizeof digest, "%016llx%016llx",
+                  static_cast<unsigned long long>(fnv1a(text, 0xcbf29ce484222325ull)),
+                  static_cast<unsigned long long>(fnv1a(text, 0x84222325cbf29ce4ull)));
+    return head + "(digest:h" + digest + ")";
+}
 bool isWordChar(char c) {
     return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.';
 }
@@ -162,6 +190,7 @@ PXiName PXiName::compress() const {
         out += c;
         ++i;
     }
+    if (out.size() > kLongestCompressed) out = standIn(out);
     return getString(out);
 }
 

@@ -36,7 +36,11 @@ public:
     //  - decimal numbers lose trailing zeros of their fraction ("0.500000" -> "0.5",
     //    "2.000" -> "2", "1.250e+03" -> "1.25e+03"); digits of names ("Zephra_1v4") and
     //    integers are never touched.
-    // Nothing else changes, so a compressed description reads and parses like the original.
+    // Nothing else changes, so a compressed description reads and parses like the original,
+    // unless the result is longer than 4096 bytes: it then becomes a short stand-in, its head
+    // up to the first '(' followed by "(digest:h" and 32 hex digits of a digest of the whole
+    // and ")", so that descriptions nesting descriptions stay bounded and still differ
+    // whenever their texts differ.
     PXiName compress() const;
 
     const char* c_str() const { return text_; }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -38,10 +39,10 @@ bool PXiParseDecimal(const char* text, double& value) {
     }
     if (p != end) return false;
     double v = 0.0;
-    std::from_chars_result r = std::from_chars(numberStart, end, v);
-    if (r.ptr != end) {
-        if (r.ec != std::errc::result_out_of_range) return false;
-        // Too large or too small for a double: the nearest limit.
+    const std::from_chars_result r = std::from_chars(numberStart, end, v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: the nearest limit, the largest finite value
+        // or zero. The exponent's sign tells which way it fell out.
         bool tiny = false;
         for (const char* q = numberStart; q < end; ++q) {
             if (*q == 'e' || *q == 'E') {
@@ -49,7 +50,9 @@ bool PXiParseDecimal(const char* text, double& value) {
                 break;
             }
         }
-        v = tiny ? 0.0 : HUGE_VAL;
+        v = tiny ? 0.0 : std::numeric_limits<double>::max();
+    } else if (r.ec != std::errc() || r.ptr != end) {
+        return false;
     }
     value = negative ? -v : v;
     return true;
@@ -69,4 +72,12 @@ int PXiRoundToInt(double value) {
     if (r >= static_cast<double>(INT_MAX)) return INT_MAX;
     if (r <= static_cast<double>(INT_MIN)) return INT_MIN;
     return static_cast<int>(r);
+}
+
+float PXiToFloat(double value) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    if (std::isinf(value)) return static_cast<float>(value);
+    if (value > kLargest) return std::numeric_limits<float>::max();
+    if (value < -kLargest) return -std::numeric_limits<float>::max();
+    return static_cast<float>(value);
 }

@@ -55,18 +55,38 @@ std::string plugLabel(const PXiPlug* plug) {
 }  // namespace
 
 bool PXiPlug::reaches(const PXiPlug* from, const PXiPlug* to) {
-    std::vector<const PXiPlug*> stack{from};
-    std::unordered_set<const PXiPlug*> seen{from};
-    while (!stack.empty()) {
-        const PXiPlug* p = stack.back();
-        stack.pop_back();
-        if (p == to) return true;
-        auto visit = [&](const PXiPlug* q) {
-            if (q && seen.insert(q).second) stack.push_back(q);
-        };
-        visit(p->upstream_);
-        visit(p->target_);
-        for (const PXiPlug* q : p->dependencies_) visit(q);
+    // Searched from both ends at once, one plug from each side in turn: what `from` is
+    // computed from, and what is computed from `to`. The search ends when either side runs
+    // out, so its cost is bounded by the smaller side. A node joined to the end of a long
+    // graph has little downstream of it, so building a chain stays linear.
+    struct Side {
+        std::vector<const PXiPlug*> stack;
+        std::unordered_set<const PXiPlug*> seen;
+        explicit Side(const PXiPlug* start) : stack{start}, seen{start} {}
+    };
+    Side up(from), down(to);
+    if (from == to) return true;
+    while (!up.stack.empty() && !down.stack.empty()) {
+        const PXiPlug* p = up.stack.back();
+        up.stack.pop_back();
+        for (const PXiPlug* q : {p->upstream_, p->target_}) {
+            if (!q) continue;
+            if (down.seen.count(q)) return true;
+            if (up.seen.insert(q).second) up.stack.push_back(q);
+        }
+        for (const PXiPlug* q : p->dependencies_) {
+            if (down.seen.count(q)) return true;
+            if (up.seen.insert(q).second) up.stack.push_back(q);
+        }
+        const PXiPlug* d = down.stack.back();
+        down.stack.pop_back();
+        for (const std::vector<PXiPlug*>* list :
+             {&d->downstream_, &d->followers_, &d->dependents_}) {
+            for (const PXiPlug* q : *list) {
+                if (up.seen.count(q)) return true;
+                if (down.seen.insert(q).second) down.stack.push_back(q);
+            }
+        }
     }
     return false;
 }
@@ -124,6 +144,8 @@ void PXiPlug::set(float value) {
     afterSet();
 }
 
+void PXiPlug::set(double value) { set(PXiToFloat(value)); }
+
 void PXiPlug::set(const PXiName& text) { set(text.c_str()); }
 
 void PXiPlug::set(const char* text) {
@@ -145,7 +167,7 @@ void PXiPlug::set(const char* text) {
             intValue_ = PXiRoundToInt(number);
             floatValue_ = static_cast<float>(intValue_);
         } else {
-            floatValue_ = static_cast<float>(number);
+            floatValue_ = PXiToFloat(number);
             intValue_ = PXiRoundToInt(number);
         }
         afterSet();
@@ -312,7 +334,7 @@ float PXiPlug::asFloat() {
             return p->floatValue_;
         case kString: {
             double v = 0.0;
-            return PXiParseDecimal(p->stringValue_.c_str(), v) ? static_cast<float>(v) : 0.0f;
+            return PXiParseDecimal(p->stringValue_.c_str(), v) ? PXiToFloat(v) : 0.0f;
         }
         case kPointer:
             return p->pointerValue_ ? 1.0f : 0.0f;

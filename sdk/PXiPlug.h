@@ -58,7 +58,7 @@ public:
     // on a pointer plug, and nothing on an image plug: PXiError otherwise.
     void set(int value);
     void set(float value);
-    void set(double value) { set(static_cast<float>(value)); }
+    void set(double value);  // beyond the float range: the largest float of its sign
     void set(const char* text);
     void set(const PXiName& text);
     void set(void* pointer);

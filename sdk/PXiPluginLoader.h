@@ -29,8 +29,11 @@ public:
 
     // Loads one library. A library that cannot be opened, that fails to compile a declaration
     // while it loads, or whose plug-in object (PXxPlugin) has a non-zero status afterwards gives
-    // a failed report naming it with the reason. A library loaded before is not initialised
-    // again: loading it again (under any path) repeats the first outcome.
+    // a failed report naming it with the reason. So does a path that is not a regular file
+    // (nothing is opened), a library that makes no plug-in object, and one whose plug-in has
+    // the name of a plug-in another library made first (the first one keeps serving). A
+    // library loaded before is not initialised again: loading it again (under any path)
+    // repeats the first outcome.
     PXiPluginReport load(const std::string& path);
     // Loads every "*.so" file of `folder` in name order; one library's failure does not stop
     // the others. A folder that cannot be read gives one failed report naming the folder.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/PXiError.h"
@@ -56,13 +57,67 @@ struct Active {
     ~Active() { list.pop_back(); }
 };
 
-PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
-                    std::vector<PXiNode*>& active) {
-    if (!image) throw PXiError("no image to render");
+// The image plug that holds the picture an image plug shows: the end of its connections.
+PXiIPlug* sourceOf(PXiIPlug* image) {
     for (int hops = 0; image->getUpstreamImage(); ++hops) {
         if (hops > (1 << 20)) throw PXiError("chain of images too long");
         image = image->getUpstreamImage();
     }
+    return image;
+}
+
+// One render of a graph. Each node's picture is rendered once: a node feeding several inputs
+// (directly or down several paths) is kept until the last of them has taken it, so a graph
+// costs what its nodes cost, not what its paths do, and holds no picture longer than needed.
+struct RenderState {
+    std::vector<PXiNode*> active;                 // nodes being rendered, outermost first
+    std::unordered_map<PXiIPlug*, int> left;      // source -> takes still to come
+    std::unordered_map<PXiIPlug*, PXiIBuf> made;  // pictures kept for takes to come
+
+    // Counts, for every node output the graph reaches, the connected inputs that show it.
+    explicit RenderState(PXiIPlug* root) {
+        std::vector<PXiIPlug*> stack{sourceOf(root)};
+        while (!stack.empty()) {
+            auto* nadic = dynamic_cast<PXiNadic*>(stack.back()->getNode());
+            stack.pop_back();
+            if (!nadic) continue;
+            for (int i = 0; i < nadic->getNumInputs(); ++i) {
+                PXiIPlug* in = nadic->getInput(i);
+                if (!in || !in->getUpstreamImage()) continue;
+                PXiIPlug* source = sourceOf(in);
+                if (++left[source] == 1) stack.push_back(source);
+            }
+        }
+    }
+};
+
+PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state);
+
+// The picture for one connected input. A source only this input shows is rendered with the
+// channels the input asks for. A source several inputs show is rendered once, with every
+// channel so that it holds what each of them asks for, and kept: every take but the last gets
+// a copy, since the node taking it may key into it in place.
+PXiIBuf takePicture(PXiIPlug* input, const PXiIRect& region, int channels, RenderState& state) {
+    PXiIPlug* source = sourceOf(input);
+    const int takesAfter = --state.left[source];
+    const auto kept = state.made.find(source);
+    if (kept == state.made.end()) {
+        if (takesAfter <= 0) return renderImage(source, region, channels, state);
+        PXiIBuf picture = renderImage(source, region, PXiChanAll, state);
+        PXiIBuf copy = picture.converted(picture.getDepth());
+        state.made.emplace(source, std::move(picture));
+        return copy;
+    }
+    if (takesAfter > 0) return kept->second.converted(kept->second.getDepth());
+    PXiIBuf last = std::move(kept->second);
+    state.made.erase(kept);
+    return last;
+}
+
+PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state) {
+    if (!image) throw PXiError("no image to render");
+    image = sourceOf(image);
+    std::vector<PXiNode*>& active = state.active;
     if (region.isEmpty()) return PXiIBuf::withoutData(region, 1);
     PXiNode* node = image->getNode();
     PXiNadic* nadic = dynamic_cast<PXiNadic*>(node);
@@ -90,7 +145,7 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
         in->setRoi(region);
         askImage(in);
         if (in->getUpstreamImage()) {
-            PXiIBuf b = renderImage(in, region, in->getReqChannelsPlug()->asInt(), active);
+            PXiIBuf b = takePicture(in, region, in->getReqChannelsPlug()->asInt(), state);
             buffers[i] =
                 (!b.getData() || b.getDepth() == depth) ? std::move(b) : b.converted(depth);
         } else {
@@ -133,8 +188,9 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels,
 }  // namespace
 
 PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels) {
-    std::vector<PXiNode*> active;
-    return renderImage(image, region, channels, active);
+    if (!image) throw PXiError("no image to render");
+    RenderState state(image);
+    return renderImage(image, region, channels, state);
 }
 
 PXiIBuf PXiRenderImage(PXiIPlug* image) {

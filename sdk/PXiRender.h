@@ -23,6 +23,9 @@
  * The result has 4 samples per pixel (A, B, G, R) and rows padded as PXiIBuf does. Throws
  * PXiError for a node that cannot render (not a PXiNadic, a depth other than 1, 2 or 4, a
  * graph that feeds itself, a region too large to hold); exceptions of nodes pass through.
+ * Within one call each node is rendered once, however many paths lead to it: a picture that
+ * several inputs show is rendered with every channel and kept until the last of them has
+ * taken it (the others get copies).
  * One render of a given node at a time.
  */
 PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = PXiChanAll);

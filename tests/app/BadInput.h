@@ -75,6 +75,15 @@ inline pid_t startProgram(const std::vector<std::string>& args, const std::strin
         chdir(cwd.c_str()) != 0)
         _exit(127);
     signal(SIGXFSZ, SIG_DFL);
+    // The child starts with every ending signal at its default, whatever the test runner set.
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGXCPU, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM})
+        signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Signals that dump core by default (SIGXCPU) leave no core file among the outputs.
+    const rlimit noCore = {0, 0};
+    if (setrlimit(RLIMIT_CORE, &noCore) != 0) _exit(127);
     if (fileSizeLimit > 0) {
         const rlimit limit = {static_cast<rlim_t>(fileSizeLimit),
                               static_cast<rlim_t>(fileSizeLimit)};

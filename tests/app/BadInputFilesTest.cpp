@@ -86,6 +86,49 @@ TEST_F(BadInputFiles, TruncatedAndCorruptFilesOfEveryFormatAreRefused) {
     expectRefused(cases, inputs);
 }
 
+// A real-sized 16-bit gradient written with the image library's own options: many strips of
+// compressed data for TIFF, 10 or 12 bits packed for DPX.
+void writeFullHd(const std::string& path, const std::vector<std::pair<const char*, int>>& ints,
+                 const char* compression = nullptr) {
+    constexpr int kWidth = 1920, kHeight = 1080;
+    std::vector<uint16_t> px(static_cast<size_t>(kWidth) * kHeight * 3);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c)
+                px[(static_cast<size_t>(y) * kWidth + x) * 3 + c] =
+                    static_cast<uint16_t>((x * 30 + y * 60 * c) & 0xffff);
+    OIIO::ImageSpec spec(kWidth, kHeight, 3, OIIO::TypeDesc::UINT16);
+    for (const auto& [name, value] : ints) spec.attribute(name, value);
+    if (compression) spec.attribute("compression", compression);
+    auto out = OIIO::ImageOutput::create(path);
+    ASSERT_TRUE(out && out->open(path, spec));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT16, px.data()));
+    out->close();
+}
+
+// Damage the image library reads without complaint when the whole picture is read at once:
+// a 10- or 12-bit DPX cut short, scrambled compressed strips of a real-sized TIFF.
+TEST_F(BadInputFiles, RealSizedDamagedPlatesAreRefused) {
+    writeFullHd(dir / "whole10.dpx", {{"oiio:BitsPerSample", 10}});
+    writeFullHd(dir / "whole12.dpx", {{"oiio:BitsPerSample", 12}});
+    writeFullHd(dir / "whole.tif", {{"tiff:RowsPerStrip", 16}}, "zip");
+    for (const char* bits : {"10", "12"}) {
+        const std::string whole = dir / ("whole" + std::string(bits) + ".dpx");
+        cutTo(whole, dir / ("half" + std::string(bits) + ".dpx"), readText(whole).size() / 2);
+    }
+    scramble(dir / "whole.tif", dir / "corrupt.tif");
+    expectRefused(
+        {{"half10.dpx", "truncated"},
+         {"half12.dpx", "truncated"},
+         {"corrupt.tif", "cannot read input"}},
+        {"whole10.dpx", "whole12.dpx", "whole.tif", "half10.dpx", "half12.dpx", "corrupt.tif"});
+    // The undamaged files are read.
+    const RunResult r = runScript(
+        "FileOut(FileIn(\"whole10.dpx\"), \"o10.png\"); "
+        "FileOut(FileIn(\"whole.tif\"), \"o.png\");");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 // A minimal uncompressed one-channel 8-bit TIFF claiming width x height, with 16 bytes of data.
 void writeTiffClaiming(const std::string& path, uint32_t width, uint32_t height) {
     std::string t = std::string("II*\0", 4);

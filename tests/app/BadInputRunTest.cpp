@@ -2,6 +2,8 @@
 // and a render interrupted by a signal: the exit status, one line naming what is wrong, no
 // partial file, completed frames whole, and inputs untouched.
 
+#include <sys/mount.h>
+
 #include <cerrno>
 #include <csignal>
 
@@ -93,6 +95,124 @@ TEST_F(BadInputRun, RecursiveAndUnknownPlugExpressionsAreScriptErrors) {
          "cycle"},
         {call + "\"noSuchPlug\"), \"o.png\");", {}, 2, "script.pxs:1:9: ", "'noSuchPlug'"},
     });
+}
+
+// Bind-mounts a folder on another for the life of the object, when the system allows it.
+class BindMount {
+public:
+    BindMount(const std::string& from, const std::string& on) : m_on(on) {
+        mounted = mount(from.c_str(), on.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    ~BindMount() {
+        if (mounted) umount2(m_on.c_str(), MNT_DETACH);
+    }
+    bool mounted = false;
+
+private:
+    std::string m_on;
+};
+
+// An output is refused when it reaches a file the run reads (an input, the script) or another
+// output, however it is spelt: another route to the folder, a hard or symbolic link, another
+// mount. Files that are not regular, bad compressions and a second -t are refused as well.
+TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
+    ASSERT_EQ(link((dir / "fg.png").c_str(), (dir / "alias.png").c_str()), 0);
+    // Links and mount points sit in a folder of their own, whose snapshot does not change when
+    // the runs write into the folder they lead to.
+    mkdir((dir / "sub").c_str(), 0755);
+    mkdir((dir / "sub/mnt").c_str(), 0755);
+    ASSERT_EQ(symlink("..", (dir / "sub/up").c_str()), 0);
+    // Inside a folder, so that the snapshot of the inputs does not open it.
+    ASSERT_EQ(mkfifo((dir / "sub/fifo").c_str(), 0644), 0);
+    writeText(dir / "key.tif", "FileOut(" + kKey + ", \"./key.tif\");");
+    writeText(dir / "ro.png", "old output");
+    chmod((dir / "ro.png").c_str(), 0444);
+    inputs.insert(inputs.end(), {"alias.png", "sub", "key.tif", "ro.png"});
+    const BindMount bind(dir.path(), dir / "sub/mnt");
+    // Without a bind mount (no privilege) the symbolic link is the other route to the folder.
+    const std::string otherRoute = bind.mounted ? "sub/mnt/fg.png" : "sub/up/fg.png";
+    const auto out = [](const std::string& name) {
+        return "FileOut(" + kKey + ", \"" + name + "\");";
+    };
+    const std::string abs = dir / "o.png";
+    expectAll({
+        {out("./fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {out("alias.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {out("sub/up/fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {out(otherRoute), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {out(dir / "fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
+        {"", {"key.tif"}, 2, "key.tif:1:", "is the script itself"},
+        {out("o.png") + out("./o.png"), {}, 2, "script.pxs:1:", "more than once"},
+        {out("o.png") + out(abs), {}, 2, "script.pxs:1:", "more than once"},
+        {out("sub/../o.png") + out("o.png"), {}, 2, "script.pxs:1:", "more than once"},
+        {out("s.####.png") + out("./s.%04d.png"),
+         {"-t", "1-2"},
+         2,
+         "script.pxs:1:",
+         "more than once"},
+        {out("s.#.png") + out("sub/up/s.####.png"),
+         {"-t", "999-1000"},
+         2,
+         "sub/up/s.1000.png",
+         "more than once"},
+        {"FileOut(" + kKey + ", \"o.tif\", \"\", \"\", \"zap\");",
+         {},
+         2,
+         "script.pxs:1:",
+         "unknown compression \"zap\""},
+        {out("o.png"), {"-t", "1", "-t", "2"}, 2, "-t 2: ", "frames already given"},
+        {"", {"sub"}, 2, "sub: ", "is a folder, not a script"},
+        {"", {"sub/fifo"}, 2, "sub/fifo: ", "not a regular file"},
+        {"", {"/dev/zero"}, 2, "/dev/zero: ", "not a regular file"},
+        {"FileOut(FileIn(\"/dev/zero\"), \"o.png\");",
+         {},
+         1,
+         "frame 1: /dev/zero: ",
+         "not a regular file"},
+        {"FileOut(FileIn(\"sub/fifo\"), \"o.png\");",
+         {},
+         1,
+         "frame 1: sub/fifo: ",
+         "not a regular file"},
+        {"FileOut(FileIn(\"sub\"), \"o.png\");", {}, 1, "frame 1: sub: ", "it is a folder"},
+        {out("ro.png"), {}, 1, "ro.png: ", "read-only"},
+    });
+}
+
+// A replaced file keeps its permissions; a name as long as the folder takes can be written.
+TEST_F(BadInputRun, ReplacedFilesKeepTheirModeAndLongNamesFit) {
+    chmod((dir / "out.png").c_str(), 0600);
+    const std::string longName = std::string(251, 'n') + ".png";  // 255 bytes
+    const RunResult r =
+        runScript("x = " + kKey + "; FileOut(x, \"out.png\"); FileOut(x, \"" + longName + "\");");
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(stat((dir / "out.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(readText(dir / "out.png"), "old output");
+    EXPECT_EQ(readText(dir / longName), readText(dir / "out.png"));
+}
+
+// A FIFO among the plug-ins is not opened; a library that is no plug-in, and a copy of the
+// keyer under another name, are reported with their names; the program's own keyer serves.
+TEST_F(BadInputRun, PluginFoldersReportWhatIsNotAPlugin) {
+    mkdir((dir / "plugins").c_str(), 0755);
+    ASSERT_EQ(mkfifo((dir / "plugins/libfifo_lx.so").c_str(), 0644), 0);
+    const std::string program = kProgram;
+    const std::string keyer = program.substr(0, program.rfind('/')) + "/libpxzp_lx.so";
+    const std::string sdk = program.substr(0, program.rfind('/')) + "/libpxsdk_lx.so";
+    writeText(dir / "plugins/libcopy_lx.so", readText(keyer));
+    writeText(dir / "plugins/libnone_lx.so", readText(sdk));
+    const RunResult r = runScript("FileOut(" + kKey + ", \"o.png\");", {"--plugin-dir", "plugins"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("plugins/libfifo_lx.so not loaded: is not a regular file"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("plugins/libnone_lx.so not loaded: not a plug-in"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("is already loaded from plugins/libcopy_lx.so"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fileExists(dir / "o.png"));
 }
 
 TEST_F(BadInputRun, UnknownCommandsAndPluginFoldersAreUsageErrors) {
@@ -203,11 +323,12 @@ TEST_F(BadInputRun, AWriteThatRunsOutOfRoomLeavesTheOldFile) {
     EXPECT_EQ(before.changedIn(dir), "");
 }
 
-// SIGINT or SIGTERM during a sequence: the program ends as the signal would end it, every
+// A signal that ends the program (SIGINT, SIGTERM, a CPU-time limit's SIGXCPU, SIGUSR1, ...)
+// during a sequence: the program ends as the signal would end it, every
 // frame written before is whole (identical to frame 1, as the input is a still), and no
 // temporary file is left.
 TEST_F(BadInputRun, AnInterruptedSequenceKeepsItsCompletedFramesWhole) {
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXCPU, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM}) {
         SCOPED_TRACE(sig);
         const FolderSnapshot before(dir, inputs);
         writeText(dir / "script.pxs", "FileOut(" + kKey + ", \"seq.#####.png\");");

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <cfloat>
+#include <climits>
 
 #include <memory>
 #include <string>
@@ -115,10 +117,19 @@ TEST(PlugValues, TextAndNumbersConvertPredictably) {
         float asFloat;
         const char* asString;
     } cases[] = {
-        {node.a, "0.9", 1, 0.9f, "0.9"},         {node.a, " -2.5 ", -3, -2.5f, "-2.5"},
-        {node.a, "1e-3", 0, 0.001f, "0.001"},    {node.count, "2.5", 3, 3.0f, "3"},
-        {node.count, "-7", -7, -7.0f, "-7"},     {node.label, "0.25", 0, 0.25f, "0.25"},
+        {node.a, "0.9", 1, 0.9f, "0.9"},
+        {node.a, " -2.5 ", -3, -2.5f, "-2.5"},
+        {node.a, "1e-3", 0, 0.001f, "0.001"},
+        {node.count, "2.5", 3, 3.0f, "3"},
+        {node.count, "-7", -7, -7.0f, "-7"},
+        {node.label, "0.25", 0, 0.25f, "0.25"},
         {node.label, "hello", 0, 0.0f, "hello"},
+        // Beyond the range of a double or a float: the nearest limit, never 0.
+        {node.a, "1e400", INT_MAX, FLT_MAX, "3.4028235e+38"},
+        {node.a, "-1e400", INT_MIN, -FLT_MAX, "-3.4028235e+38"},
+        {node.a, "1e39", INT_MAX, FLT_MAX, "3.4028235e+38"},
+        {node.a, "1e-400", 0, 0.0f, "0"},
+        {node.count, "1e400", INT_MAX, float(INT_MAX), "2147483647"},
     };
     for (const Case& c : cases) {
         c.plug->set(c.text);

@@ -34,7 +34,10 @@ public:
         if (plug == getOutput()->getDescriptionPlug()) ++descriptionEvals;
         return PXiNadic::eval(plug);
     }
-    void fillOutputBuffer() override { PXiThread::m_fork(worker, this); }
+    void fillOutputBuffer() override {
+        ++fills;
+        PXiThread::m_fork(worker, this);
+    }
 
     static void worker(PXiThread* t, void* arg) {
         MeanNode* self = static_cast<MeanNode*>(arg);
@@ -72,6 +75,7 @@ public:
 
     PXiIPlug *fg, *bg;
     int descriptionEvals = 0;
+    int fills = 0;
 };
 
 // A random image in memory.
@@ -159,6 +163,28 @@ TEST(RenderGraph, InputsAreRenderedAtTheNodesDepthIntoTheirBuffers) {
                         << x << "," << y << "," << c;
             }
     }
+}
+
+// Every level takes the level below on both inputs: 2^30 paths, but each node is filled once per
+// render, and the mean of a picture with itself is the picture.
+TEST(RenderGraph, ANodeOnManyPathsIsRenderedOncePerRender) {
+    auto source = randomImage(6, 4, 2, 21);
+    std::vector<std::unique_ptr<MeanNode>> levels;
+    PXiIPlug* below = source->getOutput();
+    for (int i = 0; i < 30; ++i) {
+        levels.push_back(std::make_unique<MeanNode>());
+        levels.back()->fg->connect(below);
+        levels.back()->bg->connect(below);
+        below = levels.back()->getOutput();
+    }
+    const PXiIRect region(0, 0, 6, 4);
+    PXiIBuf out = PXiRenderImage(below, region);
+    for (const auto& level : levels) EXPECT_EQ(level->fills, 1);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            for (int c = 1; c < 4; ++c)
+                ASSERT_EQ(sampleAt(out, x, y, c), sourceSample(*source, x, y, c, 2));
+    EXPECT_LT(std::strlen(below->getDescriptionPlug()->asString().c_str()), 4200u);
 }
 
 TEST(RenderGraph, FloatInputsBecomeSixteenBitClampedAndRounded) {
