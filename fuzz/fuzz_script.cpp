@@ -54,6 +54,25 @@ void checkNumberText(const char* text) {
     if (std::isinf(PXiToFloat(value))) std::abort();
 }
 
+// A number argument; NaN and the infinities pass through (they become pixel values).
+double number(const char* text) {
+    if (!text) return 0.0;
+    char* end = nullptr;
+    return std::strtod(text, &end);
+}
+
+// A width or height: a whole number, else -1 (refused).
+int side(const char* text) {
+    const double v = number(text);
+    return v >= 0 && v <= kMaxSide && v == std::floor(v) ? int(v) : -1;
+}
+
+// A depth: a whole number (the image refuses all but 1, 2 and 4), else 0.
+int depth(const char* text) {
+    const double v = number(text);
+    return v >= -8 && v <= 8 && v == std::floor(v) ? int(v) : 0;
+}
+
 // An image that notes the channels of each fill, so that a render filling it twice for the
 // same channels is caught.
 class CountedImage : public PXiMemoryImage {
