@@ -39,7 +39,8 @@ jobs=(
 seconds_of() {  # runs a command, prints its wall-clock seconds
   local start end
   start=$(date +%s.%N)
-  "$@" >/dev/null
+  # A job that fails has no speed worth printing.
+  "$@" >/dev/null || { echo "bench_end_to_end: failed: $*" >&2; exit 1; }
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
@@ -52,9 +53,9 @@ for job in "${jobs[@]}"; do
     FileOut(FileIn(\"in/bluescreen.png\"), \"$name/in/fg.####.$ext\", \"$depth\", \"rgb\", \"$compression\");
     FileOut(FileIn(\"in/background.png\"), \"$name/in/bg.####.$ext\", \"$depth\", \"rgb\", \"$compression\");"
   cat >"$name/key.pxs" <<SCRIPT
-key = Zephra_1v4(FileIn("$name/in/fg.####.$ext"), FileIn("$name/in/bg.####.$ext"), 0, 0,
+key = Zephra_1v4(FileIn("in/fg.####.$ext"), FileIn("in/bg.####.$ext"), 0, 0,
                  "composite", 0.05, 0.11, 0.40, 0.05);
-FileOut(key, "$name/out/key.####.$ext", "$depth", "rgb", "$compression");
+FileOut(key, "out/key.####.$ext", "$depth", "rgb", "$compression");
 SCRIPT
   row=()
   for threads in 1 2; do
