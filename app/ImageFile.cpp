@@ -199,7 +199,7 @@ TypeDesc typeOfDepth(int depth) {
     }
 }
 
-// Sets the compression chosen for the file on the spec. PNG's only choice is its zlib level,
+// Sets the compression chosen for the file on its ImageSpec. PNG's only choice is its zlib level,
 // which the PNG writer takes from an attribute of its own; "none" is level 0.
 void applyCompression(ImageSpec& spec, const std::string& format, const CompressionChoice& choice) {
     if (choice.method.empty()) return;
