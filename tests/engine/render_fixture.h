@@ -197,4 +197,58 @@ int referenceRender(const VRFZephraTable& e, int bytes, int width, int height, c
     return 0;
 }
 
+// A tile of random images, one size, each in a random layout: inputs of random samples up to
+// their maxima, dst a sentinel, so that a sample written that should not be (or not written
+// that should be) shows. `tile` points at all of them; tests switch inputs off in it.
+template <typename T>
+struct RandomTile {
+    int width, height;
+    Image<T> dst, fg, bg, ref, hold, garbage;
+    Ztile tile{};
+
+    RandomTile(Rng& rng, const VRFZephraTable& e, int w, int h)
+        : width(w),
+          height(h),
+          dst(randomImage<T>(rng, w, h)),
+          fg(randomImage<T>(rng, w, h)),
+          bg(randomImage<T>(rng, w, h)),
+          ref(randomImage<T>(rng, w, h)),
+          hold(randomImage<T>(rng, w, h)),
+          garbage(randomImage<T>(rng, w, h)) {
+        fillSentinel(dst);
+        fillRandom(rng, fg, e.fgMax);
+        fillRandom(rng, bg, e.bgMax);
+        fillRandom(rng, ref, e.refMax);
+        fillRandom(rng, hold, e.hMatteMax);
+        fillRandom(rng, garbage, e.gMatteMax);
+        tile.dst = dst.view();
+        tile.fg = fg.view();
+        tile.bg = bg.view();
+        tile.ref = ref.view();
+        tile.hold = hold.view();
+        tile.garbage = garbage.view();
+    }
+    RandomTile(const RandomTile&) = delete;
+    RandomTile& operator=(const RandomTile&) = delete;
+
+    // Renders the tile with one instruction set into `out` (dst, or an input for a render in
+    // place) and compares every sample with the reference render of the same tile.
+    void expectReference(VRFZephraTable& e, zephra::RenderIsa isa, Image<T>& out,
+                         const std::string& what) {
+        Image<T> expected = out;
+        Ztile t = tile;
+        t.dst = out.view();
+        const int want = referenceRender<T>(e, int(sizeof(T)), width, height, t, expected);
+        const int got = zephra::renderWithIsa(e, isa, int(sizeof(T)), width, height, &t);
+        ASSERT_EQ(got, want) << what;
+        ASSERT_EQ(got, 0) << what;
+        for (std::size_t i = 0; i < expected.store.size(); ++i)
+            ASSERT_EQ(int(out.store[i]), int(expected.store[i]))
+                << what << ": view " << e.view << ", storage index " << i << ", tile " << width
+                << "x" << height << ", ref " << e.useRefOn << ", hold " << e.useHoldOn
+                << (t.hold.a ? "" : " (no samples)") << ", garbage " << e.useGarbageOn
+                << (t.garbage.a ? "" : " (no samples)") << ", bg alpha " << (t.bg.a != nullptr);
+    }
+};
+
 }  // namespace render_test
