@@ -1,5 +1,6 @@
-// Broken, odd and mismatched input pictures: truncated and corrupt files of every format, sizes
-// a header may claim, every channel count in every input role, inputs of different sizes.
+// Broken, odd and mismatched input pictures: truncated and corrupt files (one format per kind
+// of damage), sizes a header may claim, every channel count in every input role, inputs of
+// different sizes.
 // Each broken file fails its frame with one line naming it; nothing is written and no input
 // changes.
 
@@ -60,32 +61,6 @@ void scramble(const std::string& from, const std::string& to) {
     writeText(to, data);
 }
 
-TEST_F(BadInputFiles, TruncatedAndCorruptFilesOfEveryFormatAreRefused) {
-    std::vector<std::pair<std::string, std::string>> cases;
-    std::vector<std::string> inputs;
-    for (const char* ext : {"png", "tif", "exr", "dpx", "jpg"}) {
-        const std::string whole = std::string("whole.") + ext;
-        WriteOptions options;
-        // Compressed, so that damaged data shows; an uncompressed file has no way to tell.
-        if (std::string(ext) == "tif") options.compression = "zip";
-        writeImage(dir / whole, plate(1, 64, 36), options);
-        const size_t size = readText(dir / whole).size();
-        const std::string half = std::string("half.") + ext, head = std::string("head.") + ext;
-        cutTo(dir / whole, dir / half, size / 2);
-        cutTo(dir / whole, dir / head, 40);
-        cases.push_back({half, "cannot read input"});
-        cases.push_back({head, "cannot read input"});
-        inputs.insert(inputs.end(), {whole, half, head});
-        if (std::string(ext) != "dpx") {  // DPX stores raw samples: nothing to detect
-            const std::string bad = std::string("corrupt.") + ext;
-            scramble(dir / whole, dir / bad);
-            cases.push_back({bad, "cannot read input"});
-            inputs.push_back(bad);
-        }
-    }
-    expectRefused(cases, inputs);
-}
-
 // A real-sized 16-bit gradient written with the image library's own options: many strips of
 // compressed data for TIFF, 10 or 12 bits packed for DPX.
 void writeFullHd(const std::string& path, const std::vector<std::pair<const char*, int>>& ints,
@@ -106,22 +81,24 @@ void writeFullHd(const std::string& path, const std::vector<std::pair<const char
     out->close();
 }
 
-// Damage the image library reads without complaint when the whole picture is read at once:
-// a 10- or 12-bit DPX cut short, scrambled compressed strips of a real-sized TIFF.
-TEST_F(BadInputFiles, RealSizedDamagedPlatesAreRefused) {
+// One file per kind of damage: cut short, cut after the header, and two the image library
+// reads without complaint when the whole picture is read at once (a 10-bit DPX cut short,
+// scrambled compressed strips of a real-sized TIFF).
+TEST_F(BadInputFiles, TruncatedAndCorruptFilesAreRefused) {
+    writeImage(dir / "whole.png", plate(1, 64, 36), {});
+    writeImage(dir / "whole.exr", plate(1, 64, 36), {});
     writeFullHd(dir / "whole10.dpx", {{"oiio:BitsPerSample", 10}});
-    writeFullHd(dir / "whole12.dpx", {{"oiio:BitsPerSample", 12}});
     writeFullHd(dir / "whole.tif", {{"tiff:RowsPerStrip", 16}}, "zip");
-    for (const char* bits : {"10", "12"}) {
-        const std::string whole = dir / ("whole" + std::string(bits) + ".dpx");
-        cutTo(whole, dir / ("half" + std::string(bits) + ".dpx"), readText(whole).size() / 2);
-    }
+    cutTo(dir / "whole.png", dir / "half.png", readText(dir / "whole.png").size() / 2);
+    cutTo(dir / "whole.exr", dir / "head.exr", 40);
+    cutTo(dir / "whole10.dpx", dir / "half10.dpx", readText(dir / "whole10.dpx").size() / 2);
     scramble(dir / "whole.tif", dir / "corrupt.tif");
-    expectRefused(
-        {{"half10.dpx", "truncated"},
-         {"half12.dpx", "truncated"},
-         {"corrupt.tif", "cannot read input"}},
-        {"whole10.dpx", "whole12.dpx", "whole.tif", "half10.dpx", "half12.dpx", "corrupt.tif"});
+    expectRefused({{"half.png", "cannot read input"},
+                   {"head.exr", "cannot read input"},
+                   {"half10.dpx", "truncated"},
+                   {"corrupt.tif", "cannot read input"}},
+                  {"whole.png", "whole.exr", "whole10.dpx", "whole.tif", "half.png", "head.exr",
+                   "half10.dpx", "corrupt.tif"});
     // The undamaged files are read.
     const RunResult r = runScript(
         "FileOut(FileIn(\"whole10.dpx\"), \"o10.png\"); "
@@ -154,41 +131,6 @@ void writeTiffClaiming(const std::string& path, uint32_t width, uint32_t height)
     writeText(path, t);
 }
 
-// A 1x1 PNG whose header is patched to claim width x height, with a correct checksum.
-void writePngClaiming(const std::string& path, uint32_t width, uint32_t height) {
-    Raster one;
-    one.allocate(1, 1, 1, kChanRGB);
-    writeImage(path, one, {});
-    std::string data = readText(path);
-    for (int i = 0; i < 4; ++i) {
-        data[16 + i] = static_cast<char>(width >> (24 - 8 * i));
-        data[20 + i] = static_cast<char>(height >> (24 - 8 * i));
-    }
-    uint32_t crc = 0xffffffffu;
-    for (size_t i = 12; i < 12 + 4 + 13; ++i) {
-        crc ^= static_cast<unsigned char>(data[i]);
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    crc = ~crc;
-    for (int i = 0; i < 4; ++i) data[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
-    writeText(path, data);
-}
-
-// A DPX written from a small picture, its header patched to claim width x height.
-void writeDpxClaiming(const std::string& path, uint32_t width, uint32_t height) {
-    Raster small;
-    small.allocate(4, 4, 2, kChanRGB);
-    writeImage(path, small, {});
-    std::string data = readText(path);
-    const bool big = data.compare(0, 4, "SDPX") == 0;
-    for (int i = 0; i < 4; ++i) {
-        const int shift = big ? 24 - 8 * i : 8 * i;
-        data[772 + i] = static_cast<char>(width >> shift);
-        data[776 + i] = static_cast<char>(height >> shift);
-    }
-    writeText(path, data);
-}
-
 // An OpenEXR of one pixel shown in a display window of width x height.
 void writeExrWindow(const std::string& path, int width, int height) {
     auto out = OIIO::ImageOutput::create(path);
@@ -205,24 +147,13 @@ TEST_F(BadInputFiles, ZeroAndHugeDeclaredSizesAreRefusedWithoutAllocatingThem) {
     writeTiffClaiming(dir / "zero.tif", 0, 0);
     writeTiffClaiming(dir / "huge.tif", 100000, 100000);
     writeTiffClaiming(dir / "big.tif", 16000, 16000);  // within the cap, 16 bytes of data
-    writePngClaiming(dir / "zero.png", 0, 5);
-    writePngClaiming(dir / "huge.png", 100000, 100000);
-    writeDpxClaiming(dir / "huge.dpx", 100000, 100000);
-    writeDpxClaiming(dir / "zero.dpx", 0, 0);
-    writeExrWindow(dir / "window.exr", 100000, 100000);
     // 20000 x 20000 float: an earlier cap let this 600-byte file take 17 GB and minutes.
     writeExrWindow(dir / "window20k.exr", 20000, 20000);
     expectRefused({{"zero.tif", "cannot read input"},
                    {"huge.tif", "100000x100000 pixels is too large"},
                    {"big.tif", "cannot read input"},
-                   {"zero.png", "cannot read input"},
-                   {"huge.png", "too large"},
-                   {"huge.dpx", ""},
-                   {"zero.dpx", ""},
-                   {"window.exr", "100000x100000 pixels is too large"},
                    {"window20k.exr", "20000x20000 pixels is too large"}},
-                  {"zero.tif", "huge.tif", "big.tif", "zero.png", "huge.png", "huge.dpx",
-                   "zero.dpx", "window.exr", "window20k.exr"});
+                  {"zero.tif", "huge.tif", "big.tif", "window20k.exr"});
 }
 
 // Writes a picture of n channels (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA) with OpenImageIO.

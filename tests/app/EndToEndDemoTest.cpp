@@ -22,15 +22,18 @@ size_t countPixels(const Raster& r, Test test) {
     return n;
 }
 
-TEST_F(Demo, WritesItsFourPicturesAndNamesThem) {
+// The demo's four pictures, the inputs it writes for the examples, and the example scripts
+// run on small stand-ins for those inputs.
+TEST_F(Demo, WritesItsPicturesAndInputsAndTheExamplesRun) {
     // Without -q the files written are printed; the folder is made as needed.
-    const RunResult r = runProgram(kProgram, {"--no-progress", "--demo", "out/demo"}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult demo =
+        runProgram(kProgram, {"--no-progress", "--demo", "out/demo"}, dir.path());
+    ASSERT_EQ(demo.status, 0) << demo.err;
     const std::vector<std::string> names = {"composite.png", "matte.png", "status.png",
                                             "unpremultiplied.png"};
     std::string printed;
     for (const std::string& n : names) printed += "out/demo/" + n + "\n";
-    EXPECT_EQ(r.out, printed);
+    EXPECT_EQ(demo.out, printed);
     EXPECT_EQ(dir.list("out/demo"), names);  // and nothing else
     for (const std::string& n : names) {
         const Raster p = readImage(dir / ("out/demo/" + n));
@@ -52,9 +55,22 @@ TEST_F(Demo, WritesItsFourPicturesAndNamesThem) {
     // The composite shows the background plate where the screen was keyed away.
     const Raster comp = readImage(dir / "out/demo/composite.png");
     EXPECT_EQ(comp.channels, kChanRGB);
-}
 
-TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
+    // The inputs for the examples.
+    const RunResult inputs = run({"--demo-inputs", "in"});
+    ASSERT_EQ(inputs.status, 0) << inputs.err;
+    EXPECT_EQ(dir.list("in"),
+              (std::vector<std::string>{"background.png", "bluescreen.png", "coverage.png",
+                                        "garbage.png", "holdout.png"}));
+    // The true coverage: nothing over the open screen, all of the subject's body.
+    const Raster coverage = readImage(dir / "in/coverage.png");
+    EXPECT_EQ(at(coverage, 10, 10, kSampleA), 0.0f);
+    EXPECT_EQ(at(coverage, kDemoWidth / 2, kDemoHeight - 10, kSampleA), 1.0f);
+    const Raster fg = readImage(dir / "in/bluescreen.png");
+    EXPECT_EQ(fg.depth, 2);
+    EXPECT_EQ(fg.channels, kChanRGB);
+    EXPECT_EQ(readImage(dir / "in/holdout.png").depth, 1);
+
     // The examples in a folder of their own, run from the folder above: their file names are
     // taken from their own folder. Small stand-ins for the files --demo-inputs writes, under
     // the same names, next to them.
@@ -105,22 +121,6 @@ TEST_F(Demo, ExampleScriptsRunOnTheDemoInputs) {
     // The mattes change the picture: the stand is cut and the badge held.
     EXPECT_FALSE(readImage(dir / "ex/mattes.png").samples ==
                  readImage(dir / "ex/composite.png").samples);
-}
-
-TEST_F(Demo, InputsAreWrittenForTheExamples) {
-    const RunResult r = run({"--demo-inputs", "in"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.list("in"),
-              (std::vector<std::string>{"background.png", "bluescreen.png", "coverage.png",
-                                        "garbage.png", "holdout.png"}));
-    // The true coverage: nothing over the open screen, all of the subject's body.
-    const Raster coverage = readImage(dir / "in/coverage.png");
-    EXPECT_EQ(at(coverage, 10, 10, kSampleA), 0.0f);
-    EXPECT_EQ(at(coverage, kDemoWidth / 2, kDemoHeight - 10, kSampleA), 1.0f);
-    const Raster fg = readImage(dir / "in/bluescreen.png");
-    EXPECT_EQ(fg.depth, 2);
-    EXPECT_EQ(fg.channels, kChanRGB);
-    EXPECT_EQ(readImage(dir / "in/holdout.png").depth, 1);
 }
 
 }  // namespace

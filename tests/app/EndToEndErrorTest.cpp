@@ -1,11 +1,8 @@
-// Sequences, frame ranges and every error a user can meet: the exit status, one clear line
-// naming the file or option, and no partial or overwritten file.
+// Sequences and frame ranges, a missing frame, a broken plug-in, help and version. The exit
+// paths of bad input are in BadInputRunTest.cpp.
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <OpenImageIO/imageio.h>
-#include <fstream>
 
 #include "EndToEnd.h"
 
@@ -80,111 +77,7 @@ TEST_F(Sequences, VerboseTimingsAndForcedProgress) {
     EXPECT_NE(r.err.find("2 frames: read "), std::string::npos) << r.err;
 }
 
-// A 1x1 PNG whose header claims 60000 x 60000 pixels.
-void writeHugePng(const std::string& path) {
-    Raster one;
-    one.allocate(1, 1, 1, kChanRGB);
-    writeImage(path, one, {});
-    std::string data = readText(path);
-    // IHDR data starts at byte 16: width and height, big-endian; its CRC follows 13 bytes.
-    const unsigned char size[4] = {0, 0, 0xEA, 0x60};
-    for (int i = 0; i < 4; ++i) data[16 + i] = data[20 + i] = static_cast<char>(size[i]);
-    uint32_t crc = 0xffffffffu;
-    for (size_t i = 12; i < 12 + 4 + 13; ++i) {
-        crc ^= static_cast<unsigned char>(data[i]);
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    crc = ~crc;
-    for (int i = 0; i < 4; ++i) data[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
-    writeText(path, data);
-}
-
 class Errors : public EndToEnd {};
-
-TEST_F(Errors, EachGetsOneLineAnExitStatusAndLeavesNothing) {
-    write("fg.png", plate(1));
-    writeText(dir / "junk.png", "not a picture");
-    writeHugePng(dir / "huge.png");
-    {
-        // Signed 16-bit samples: a layout the keyer cannot take.
-        auto out = OIIO::ImageOutput::create(dir / "signed.tif");
-        OIIO::ImageSpec spec(2, 2, 3, OIIO::TypeDesc::INT16);
-        std::vector<int16_t> px(12, 5);
-        out->open(dir / "signed.tif", spec);
-        out->write_image(OIIO::TypeDesc::INT16, px.data());
-        out->close();
-    }
-    writeText(dir / "out.png", "old output");
-    const std::vector<std::string> inputs = {"fg.png", "junk.png", "huge.png", "signed.tif",
-                                             "out.png"};
-    const std::string key = "Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\")";
-    const std::string readOnly = geteuid() == 0 ? "/sys/out.png" : "/proc/out.png";
-    struct Case {
-        std::string script;  // empty: none
-        std::vector<std::string> args;
-        int status;
-        std::string message;  // the line must contain this
-    };
-    const Case cases[] = {
-        // Script errors, with file, line and column.
-        {"\n  FileOut(" + key + " \"out.png\");", {}, 2, "script.pxs:2:"},
-        {"FileOut(Nope(1), \"out.png\");", {}, 2, "script.pxs:1:9: unknown function 'Nope'"},
-        {"FileOut(" + key + ", \"out.bogus\");", {}, 2, "out.bogus: no image format"},
-        {"FileOut(" + key + ", \"out.png\", \"12\");", {}, 2, "unknown depth \"12\""},
-        {"FileOut(" + key + ", \"a.##.#.png\");", {}, 2, "more than one frame number"},
-        {"FileOut(FileIn(\"fg.png\"), \"fg.png\");", {}, 2, "fg.png: the script also reads"},
-        {"FileOut(" + key + ", \"o.png\"); FileOut(" + key + ", \"o.png\");",
-         {},
-         2,
-         "o.png: the script writes this file more than once"},
-        {"x = FileIn(\"fg.png\");", {}, 2, "writes no picture"},
-        {"FileOut(" + key + ", \"o.####.png\");", {}, 2, "o.####.png: names a sequence"},
-        {"FileOut(" + key + ", \"o.png\");", {"-t", "1-2"}, 2, "o.png: has no frame number"},
-        // Command-line errors.
-        {"", {"missing.pxs"}, 2, "missing.pxs: cannot read the script"},
-        {"FileOut(" + key + ", \"o.#.png\");", {"-t", "3-1"}, 2, "-t: bad frame range \"3-1\""},
-        {"FileOut(" + key + ", \"o.#.png\");", {"-t", "1-x"}, 2, "-t: bad frame range"},
-        {"FileOut(" + key + ", \"o.png\");", {"--threads", "0"}, 2, "--threads"},
-        {"FileOut(" + key + ", \"o.png\");", {"--frobnicate"}, 2, "--frobnicate: unknown option"},
-        {"FileOut(" + key + ", \"o.png\");",
-         {"--plugin-dir", "nowhere"},
-         2,
-         "--plugin-dir nowhere"},
-        // Render errors: files and pixels.
-        {"FileOut(FileIn(\"missing.png\"), \"o.png\");", {}, 1, "missing.png: cannot read input"},
-        {"FileOut(FileIn(\"junk.png\"), \"o.png\");", {}, 1, "junk.png: cannot read input"},
-        {"FileOut(FileIn(\"signed.tif\"), \"o.png\");",
-         {},
-         1,
-         "signed.tif: unsupported pixel layout"},
-        {"FileOut(FileIn(\"huge.png\"), \"o.png\");",
-         {},
-         1,
-         "huge.png: image of 60000x60000 pixels is too large"},
-        {"FileOut(" + key + ", \"nodir/o.png\");",
-         {},
-         1,
-         "nodir/o.png: output folder nodir does not exist"},
-        {"FileOut(" + key + ", \"" + readOnly + "\");", {}, 1, readOnly + ": output folder"},
-        // The keyer's own message for a screen colour it cannot use; the old output stays.
-        {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\", 0, 0, 0), \"out.png\");",
-         {},
-         1,
-         "out.png: keyer error: Zephra: Screen colour is zero"},
-        {"FileOut(FileIn(\"missing.png\"), \"out.png\");", {}, 1, "missing.png"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.script + " " + (c.args.empty() ? "" : c.args[0]));
-        const RunResult r = c.script.empty() ? run(c.args) : runScript(c.script, c.args);
-        EXPECT_EQ(r.status, c.status) << r.err;
-        EXPECT_EQ(r.err.rfind("pxhost: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        ASSERT_FALSE(r.err.empty());
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "more than one line: " << r.err;
-        EXPECT_TRUE(outputsBesides(inputs).empty()) << "left behind: " << outputsBesides(inputs)[0];
-        EXPECT_EQ(readText(dir / "out.png"), "old output");
-    }
-}
 
 TEST_F(Errors, ABrokenPluginIsReportedAndTheProgramsOwnStandsIn) {
     write("fg.png", plate(1));
