@@ -238,11 +238,6 @@ TEST_F(BadInputRun, UnknownCommandsAndPluginFoldersAreUsageErrors) {
     writeText(dir / "afile", "x");
     inputs.insert(inputs.end(), {"empty", "afile"});
     expectAll({
-        {"FileOut(Zephra_9v9(FileIn(\"fg.png\"))" + std::string(", \"o.png\");"),
-         {},
-         2,
-         "script.pxs:1:9: ",
-         "unknown function 'Zephra_9v9'"},
         {"FileOut(" + kKey + ", \"o.png\");",
          {"--plugin-dir", "afile"},
          2,

@@ -1,4 +1,6 @@
-// Keying real files end to end: every output mode, every input depth and format, threads.
+// Keying real files end to end: every output mode, every input depth and format, and the
+// ways a script is given. Thread counts are checked where the threads are made (the SDK's
+// render, the node's fill and the frame pipeline).
 
 #include <random>
 
@@ -112,47 +114,6 @@ TEST_F(KeyFiles, DepthsAgree) {
     EXPECT_TRUE(kf.samples == k16.samples);
     for (size_t i = 0; i < k8.sampleCount(); ++i)
         ASSERT_NEAR(k16.data<uint16_t>()[i] / 257.0, k8.data<uint8_t>()[i], 2.0) << "sample " << i;
-}
-
-// Every thread count gives the same picture, with both mattes in play.
-TEST_F(KeyFiles, ThreadCountDoesNotChangeThePicture) {
-    std::mt19937 rng(5);
-    Raster fg, matte;
-    fg.allocate(33, 37, 2, kChanRGB);
-    matte.allocate(33, 37, 1, kChanRGBA);
-    for (size_t i = 0; i < fg.sampleCount(); ++i) fg.data<uint16_t>()[i] = rng() & 0xffff;
-    for (size_t i = 0; i < matte.sampleCount(); ++i) matte.data<uint8_t>()[i] = rng() & 0xff;
-    write("fg.tif", fg);
-    write("bg.png", flat(1, kBackground, 33, 37));
-    WriteOptions grey;
-    grey.channels = "a";
-    writeImage(dir / "hold.png", matte, grey);
-    writeImage(dir / "garbage.png", plate(1, 33, 37), grey);
-    const std::string script =
-        "FileOut(Zephra_1v4(FileIn(\"fg.tif\"), FileIn(\"bg.png\"), FileIn(\"hold.png\"), "
-        "FileIn(\"garbage.png\"), \"composite\"), \"out.tif\");";
-    std::vector<SampleStore> results;
-    for (const char* threads : {"1", "2", "3"}) {
-        const RunResult r = runScript(script, {"--threads", threads});
-        ASSERT_EQ(r.status, 0) << r.err;
-        results.push_back(readImage(dir / "out.tif").samples);
-    }
-    for (size_t i = 1; i < results.size(); ++i) EXPECT_TRUE(results[i] == results[0]) << i;
-}
-
-// Older scripts: Zephra_1v3 takes the background first and has no garbage matte.
-TEST_F(KeyFiles, OlderCommandWiresItsImagesTheOtherWay) {
-    write("fg.png", plate(1));
-    write("bg.png", flat(1, kBackground));
-    ASSERT_EQ(runScript("FileOut(Zephra_1v3(FileIn(\"bg.png\"), FileIn(\"fg.png\"), 0, "
-                        "\"composite\", 0, 0, 0.9), \"v3.png\");")
-                  .status,
-              0);
-    ASSERT_EQ(runScript("FileOut(Zephra_1v4(FileIn(\"fg.png\"), FileIn(\"bg.png\"), 0, 0, "
-                        "\"composite\", 0, 0, 0.9), \"v4.png\");")
-                  .status,
-              0);
-    EXPECT_TRUE(readImage(dir / "v3.png").samples == readImage(dir / "v4.png").samples);
 }
 
 // Scripts come from a file, from -e and from standard input alike.

@@ -47,7 +47,7 @@ bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
 }
 
 // One row per rule the setters follow; which tables a change makes stale is checked by
-// rebuilding after every setter (makeluts_test).
+// comparing partial rebuilds with fresh builds (table_ranges_test).
 struct SetterCase {
     const char* rule;
     std::function<void(VRFZephraTable&)> call;

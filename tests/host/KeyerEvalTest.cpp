@@ -1,5 +1,6 @@
 // The node's answers to the host: description strings, the parameter transfer, depths and
-// sample maxima, channels and requested channels, views and the background pixel.
+// sample maxima, channels and requested channels and the background pixel. The views each
+// output name gives are checked by rendering (KeyerRenderTest.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -201,44 +202,6 @@ TEST_F(KeyerEval, ChannelsAndRequestedChannels) {
                         node->useHoldOutMatte->set(1);
                     }
             }
-}
-
-// Which view and background reach the engine for each output name, with and without a plate.
-TEST_F(KeyerEval, ViewsAndBackgroundsReachTheEngine) {
-    struct Row {
-        const char* output;
-        bool withBg;
-        int view;
-        float background[3];  // -1: whatever the engine had
-    };
-    const std::vector<Row> rows = {
-        {"composite", true, 0, {-1, -1, -1}},
-        {"composite", false, 1, {0, 0, 0}},
-        {"other", false, 1, {0, 0, 0}},
-        {"compOnBlack", true, 1, {0, 0, 0}},
-        {"compOnReplace", true, 1, {0.25f, 0.5f, 0.75f}},
-        {"unpremultiplied", false, 4, {-1, -1, -1}},
-        {"status", false, 5, {-1, -1, -1}},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.output << (r.withBg ? " with Bg" : ""));
-        images_.clear();
-        PXiNode::getRoot()->deleteChildren();
-        image("fg", 4, 3, 1);
-        image("bg", 4, 3, 1);
-        PXxZephra* node = run(std::string("k = Zephra_1v4(fg, ") + (r.withBg ? "bg" : "0") +
-                              ", 0, 0, \"" + r.output +
-                              "\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 0, 0, 0.5, "
-                              "0.25, 0.5, 0.75);");
-        ASSERT_NE(node, nullptr);
-        zephra_setBackground(node->getEngine(), 0.125f, 0.125f, 0.125f);
-        std::string text = description(node);
-        EXPECT_NE(text.find(std::string(",") + r.output + ","), std::string::npos) << text;
-        EXPECT_EQ(node->getEngine()->view, r.view);
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(node->getEngine()->background[c],
-                      r.background[c] < 0 ? 0.125f : r.background[c]);
-    }
 }
 
 TEST_F(KeyerEval, BackgroundPixelIsTheKeyedBackgroundPixels) {

@@ -1,85 +1,65 @@
-// The keyer node as scripts and the host make it: plugs, defaults, wiring, dependencies, view
-// names, the clipMode size rule and serialization.
+// The keyer node as scripts and the host make it: plugs, defaults, wiring, dependencies, the
+// clipMode size rule and serialization. The views each output name gives are checked by
+// rendering (KeyerRenderTest.cpp) and by the accepted texts (ZephraParamsTest.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "KeyerTestSupport.h"
 #include "engine/VRFZephraTable.h"
+#include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/PXiClassName.h"
 #include "sdk/PXiFile.h"
 
 namespace {
 
-// One parameter plug, in the order of the commands' arguments: its type, its default value,
-// and the plug a script call that leaves it out makes it follow (empty: none).
+// One parameter plug as the node makes it from the argument table (whose declarations
+// ZephraParamsTest.cpp checks byte for byte): its type, its default as the plug shows it, the
+// plug a script call that leaves it out makes it follow (empty: none), and whether the older
+// command has an argument for it.
 struct PlugRow {
-    const char* name;
+    std::string name;
     int type;
-    const char* value;
-    const char* scriptFollows;
+    std::string value;
+    std::string scriptFollows;
+    bool inOlderCommand;
 };
 
 const std::vector<PlugRow>& plugRows() {
-    static const std::vector<PlugRow> rows = {
-        {"output", PXiPlug::kString, "composite", ""},
-        {"rScreen", PXiPlug::kFloat, "0", ""},
-        {"gScreen", PXiPlug::kFloat, "0", ""},
-        {"bScreen", PXiPlug::kFloat, "0.9", ""},
-        {"screenRange", PXiPlug::kFloat, "0", ""},
-        {"rFgBias", PXiPlug::kFloat, "0.5", ""},
-        {"gFgBias", PXiPlug::kFloat, "0.5", ""},
-        {"bFgBias", PXiPlug::kFloat, "0.5", ""},
-        {"shadowBalance", PXiPlug::kFloat, "0.5", ""},
-        {"midtoneBalance", PXiPlug::kFloat, "0.5", "shadowBalance"},
-        {"highlightBalance", PXiPlug::kFloat, "0.5", "shadowBalance"},
-        {"shadowGain", PXiPlug::kFloat, "0", ""},
-        {"midtoneGain", PXiPlug::kFloat, "0", "shadowGain"},
-        {"highlightGain", PXiPlug::kFloat, "0", "shadowGain"},
-        {"midTonesAt", PXiPlug::kFloat, "0.5", ""},
-        {"rReplace", PXiPlug::kFloat, "0.5", ""},
-        {"gReplace", PXiPlug::kFloat, "0.5", ""},
-        {"bReplace", PXiPlug::kFloat, "0.5", ""},
-        {"rExposure", PXiPlug::kFloat, "1", ""},
-        {"gExposure", PXiPlug::kFloat, "1", ""},
-        {"bExposure", PXiPlug::kFloat, "1", ""},
-        {"rGamma", PXiPlug::kFloat, "1", ""},
-        {"gGamma", PXiPlug::kFloat, "1", ""},
-        {"bGamma", PXiPlug::kFloat, "1", ""},
-        {"saturation", PXiPlug::kFloat, "1", ""},
-        {"colourspace", PXiPlug::kString, "linear", ""},
-        {"useHoldOutMatte", PXiPlug::kInt, "1", ""},
-        {"holdOutChannel", PXiPlug::kString, "A", ""},
-        {"useGarbageMatte", PXiPlug::kInt, "1", ""},
-        {"garbageChannel", PXiPlug::kString, "A", ""},
-        {"bgColor", PXiPlug::kInt, "0", ""},
-        {"clipMode", PXiPlug::kInt, "0", ""},
-    };
+    static const std::vector<PlugRow> rows = [] {
+        std::vector<PlugRow> out;
+        for (size_t i = 0; i < zephraArgCount(); ++i) {
+            const ZephraArg& a = zephraArgs()[i];
+            if (a.kind == ZephraArgKind::Image) continue;
+            PlugRow row{a.plug, PXiPlug::kString, a.defaultText, "", false};
+            if (a.kind != ZephraArgKind::Text) {
+                std::ostringstream number;
+                number << zephraDefaultValue(a);
+                row.type = a.kind == ZephraArgKind::Int ? PXiPlug::kInt : PXiPlug::kFloat;
+                row.value = number.str();
+            }
+            if (a.follows && a.followsPlug) row.scriptFollows = zephraFindArg(a.follows)->plug;
+            for (const ZephraArg& older : zephraLegacyArgs())
+                row.inOlderCommand |= older.plug == row.name;
+            out.push_back(row);
+        }
+        return out;
+    }();
     return rows;
-}
-
-// The plugs the older command has no argument for.
-bool onlyInTheCurrentCommand(const PlugRow& row) {
-    return std::string(row.name) == "useGarbageMatte" || std::string(row.name) == "garbageChannel";
 }
 
 std::string text(PXiPlug* p) { return p->asString().c_str(); }
 
 class KeyerNode : public KeyerFixture {};
 
-TEST_F(KeyerNode, PlugsAreMadeInOrderWithTheirTypes) {
+// The node's inputs, credit and class; its parameter plugs follow in the order of plugRows,
+// which the arguments reach in EveryArgumentReachesItsPlug.
+TEST_F(KeyerNode, InputsCreditAndClass) {
     PXxZephra* node = plainNode();
-    std::vector<std::string> made;
-    for (const auto& p : node->getPlugs())
-        if (p->getIO() == 1 && p->getType() != PXiPlug::kImage)
-            made.push_back(p->getName().c_str());
-    std::vector<std::string> expected = {"Zephra_1v4"};
-    for (const PlugRow& row : plugRows()) expected.push_back(row.name);
-    EXPECT_EQ(made, expected);
-
     std::vector<std::string> inputs;
     for (int i = 0; node->getInput(i); ++i) inputs.push_back(node->getInput(i)->getName().c_str());
     EXPECT_THAT(inputs, ::testing::ElementsAre("Fg", "Bg", "HoldOutMatte", "GarbageMatte"));
@@ -111,17 +91,17 @@ TEST_F(KeyerNode, ScriptDefaultsDifferFromConstructorDefaults) {
     for (const PlugRow& row : plugRows()) {
         SCOPED_TRACE(row.name);
         for (PXxZephra* node : {plain, fromClass, instantiated}) {
-            PXiPlug* p = node->getPlug(row.name);
+            PXiPlug* p = node->getPlug(row.name.c_str());
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(p->getType(), row.type);
             EXPECT_EQ(text(p), row.value);
             EXPECT_STREQ(p->getExpression().c_str(), "");
         }
         for (PXxZephra* node : {v4, v3}) {
-            PXiPlug* p = node->getPlug(row.name);
+            PXiPlug* p = node->getPlug(row.name.c_str());
             EXPECT_EQ(p->getType(), row.type);
-            if (*row.scriptFollows)
-                EXPECT_STREQ(p->getExpression().c_str(), row.scriptFollows);
+            if (!row.scriptFollows.empty())
+                EXPECT_EQ(p->getExpression().c_str(), row.scriptFollows);
             else
                 EXPECT_EQ(text(p), row.value);
         }
@@ -140,28 +120,6 @@ TEST_F(KeyerNode, ScriptDefaultsDifferFromConstructorDefaults) {
     }
     EXPECT_FLOAT_EQ(plain->midtoneBalance->asFloat(), 0.5f);
     EXPECT_FLOAT_EQ(plain->midtoneGain->asFloat(), 0.0f);
-}
-
-TEST_F(KeyerNode, EarlierArgumentsStandInForLeftOutOnes) {
-    image("fg", 4, 3, 1);
-    PXxZephra* node =
-        run("k = Zephra_1v4(fg, 0, 0, 0, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, 0.3, "
-            "\"shadowBalance\", \"shadowBalance\", 0, \"shadowGain\", \"shadowGain\", 0.5, "
-            "0.5, 0.5, 0.5, 2.0);");
-    ASSERT_NE(node, nullptr);
-    EXPECT_FLOAT_EQ(node->midtoneBalance->asFloat(), 0.3f);
-    for (PXiPlug* p : {node->rExposure, node->gExposure, node->bExposure})
-        EXPECT_FLOAT_EQ(p->asFloat(), 2.0f);
-    for (PXiPlug* p : {node->rGamma, node->gGamma, node->bGamma})
-        EXPECT_FLOAT_EQ(p->asFloat(), 1.0f);
-    PXxZephra* gammas =
-        run("k = Zephra_1v3(0, fg, 0, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, 0.3, 0.3, 0.3, "
-            "0, 0, 0, 0.5, 0.5, 0.5, 0.5, 1, 1, 1, 0.7);");
-    ASSERT_NE(gammas, nullptr);
-    for (PXiPlug* p : {gammas->rGamma, gammas->gGamma, gammas->bGamma})
-        EXPECT_FLOAT_EQ(p->asFloat(), 0.7f);
-    // gExposure took rExposure's text: it is a number of its own, not a follower.
-    EXPECT_STREQ(node->gExposure->getExpression().c_str(), "");
 }
 
 // Every argument reaches its own plug, and the old command wires its first image as the
@@ -185,7 +143,7 @@ TEST_F(KeyerNode, EveryArgumentReachesItsPlug) {
         const std::string quoted =
             row.type == PXiPlug::kString ? "\"" + texts.back() + "\"" : texts.back();
         current += ", " + quoted;
-        if (!onlyInTheCurrentCommand(row)) older += ", " + quoted;
+        if (row.inOlderCommand) older += ", " + quoted;
     }
     PXxZephra* v4 = run("k = Zephra_1v4(b, a, m, g" + current + ");");
     PXxZephra* v3 = run("k = Zephra_1v3(a, b, m" + older + ");");
@@ -193,8 +151,8 @@ TEST_F(KeyerNode, EveryArgumentReachesItsPlug) {
     for (size_t i = 0; i < texts.size(); ++i) {
         const PlugRow& row = plugRows()[i];
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(text(v4->getPlug(row.name)), texts[i]);
-        EXPECT_EQ(text(v3->getPlug(row.name)), onlyInTheCurrentCommand(row) ? row.value : texts[i]);
+        EXPECT_EQ(text(v4->getPlug(row.name.c_str())), texts[i]);
+        EXPECT_EQ(text(v3->getPlug(row.name.c_str())), row.inOlderCommand ? texts[i] : row.value);
     }
 
     for (int i = 0; i < 3; ++i)
@@ -230,7 +188,7 @@ TEST_F(KeyerNode, ParametersInvalidateTheDescriptionAndTheCreditNothing) {
         SCOPED_TRACE(row.name);
         description->asString();
         ASSERT_TRUE(description->isValid());
-        PXiPlug* p = node->getPlug(row.name);
+        PXiPlug* p = node->getPlug(row.name.c_str());
         if (row.type == PXiPlug::kString)
             p->set((std::string(text(p)) + "x").c_str());
         else if (row.type == PXiPlug::kInt)
@@ -249,48 +207,6 @@ TEST_F(KeyerNode, ParametersInvalidateTheDescriptionAndTheCreditNothing) {
     for (PXiPlug* p : computed) p->asVoid();
     node->credit->set("someone else");
     for (PXiPlug* p : computed) EXPECT_TRUE(p->isValid()) << p->getName().c_str();
-}
-
-// The output name picks the engine view; the two flat-colour composites set the engine's
-// background on the way, every other text leaves it alone.
-TEST_F(KeyerNode, OutputNamesGiveViewsByExactName) {
-    struct Row {
-        const char* text;
-        int view;
-        float background[3];  // expected engine background; the sentinel when untouched
-    };
-    const float s[3] = {0.25f, 0.375f, 0.125f};
-    const std::vector<Row> rows = {
-        {"composite", 0, {s[0], s[1], s[2]}},
-        {"compOnBlack", 1, {0.0f, 0.0f, 0.0f}},
-        {"compOnReplace", 1, {0.1235f, 0.5f, 0.9999f}},
-        {"unpremultiplied", 4, {s[0], s[1], s[2]}},
-        {"status", 5, {s[0], s[1], s[2]}},
-        {"Composite", 0, {s[0], s[1], s[2]}},
-        {"composite ", 0, {s[0], s[1], s[2]}},
-        {"compOnblack", 0, {s[0], s[1], s[2]}},
-        {"compOnReplace ", 0, {s[0], s[1], s[2]}},
-        {"Status", 0, {s[0], s[1], s[2]}},
-        {"unpremultiplied ", 0, {s[0], s[1], s[2]}},
-        {"matte", 0, {s[0], s[1], s[2]}},
-        {"", 0, {s[0], s[1], s[2]}},
-    };
-    PXxZephra* node = plainNode();
-    node->rReplace->set(0.123456f);
-    node->bReplace->set(0.99994f);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string("'") + row.text + "'");
-        zephra_setBackground(node->getEngine(), s[0], s[1], s[2]);
-        node->output->set(row.text);
-        EXPECT_EQ(node->getKeyView(), row.view);
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(node->getEngine()->background[c], row.background[c]) << c;
-    }
-    // The replace colour current at that moment is used.
-    node->output->set("compOnReplace");
-    node->gReplace->set(0.2f);
-    node->getKeyView();
-    EXPECT_EQ(node->getEngine()->background[1], 0.2f);
 }
 
 TEST_F(KeyerNode, ClipModePicksTheInputGivingTheSize) {
@@ -355,9 +271,10 @@ TEST_F(KeyerNode, SerializedNodeRunsBackIntoTheSameNode) {
     ASSERT_NE(copy, node);
     EXPECT_EQ(copy->getInput(0)->getUpstreamImage(), fg->getOutput());
     for (const PlugRow& row : plugRows()) {
-        EXPECT_EQ(text(copy->getPlug(row.name)), text(node->getPlug(row.name))) << row.name;
-        EXPECT_STREQ(copy->getPlug(row.name)->getExpression().c_str(),
-                     node->getPlug(row.name)->getExpression().c_str())
+        EXPECT_EQ(text(copy->getPlug(row.name.c_str())), text(node->getPlug(row.name.c_str())))
+            << row.name;
+        EXPECT_STREQ(copy->getPlug(row.name.c_str())->getExpression().c_str(),
+                     node->getPlug(row.name.c_str())->getExpression().c_str())
             << row.name;
     }
 }

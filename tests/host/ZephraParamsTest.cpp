@@ -87,27 +87,6 @@ TEST(ZephraParams, CommandDescriptionsMatchTheCompiledDeclarations) {
     EXPECT_EQ(PXiCommandInfo::find(kZephraCommand)->find("HoldOutMatte")->help, "hold-out matte");
 }
 
-TEST(ZephraParams, TextsTheKeyerTakesRatherThanFallingBack) {
-    struct Case {
-        const char* arg;
-        const char* text;
-        bool accepted;
-    };
-    const Case cases[] = {
-        {"output", "composite", true},  {"output", "compOnReplace", true},
-        {"output", "Status", false},    {"output", "unpremultipled", false},
-        {"output", "status ", false},   {"output", "", false},
-        {"cspace", "video", true},      {"cspace", "Video", false},
-        {"holdOutChannel", "r", true},  {"holdOutChannel", "Blue", true},
-        {"garbageChannel", "x", false}, {"garbageChannel", "", false},
-        {"rScreen", "anything", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.arg) + " \"" + c.text + "\"");
-        EXPECT_EQ(zephraAcceptsText(*zephraFindArg(c.arg), c.text), c.accepted);
-    }
-}
-
 // What the table says the keyer accepts, what the plug-in tells the host program, and what the
 // node does with the text agree.
 class ZephraTexts : public KeyerFixture {};
