@@ -174,98 +174,71 @@ void writeChannels(const std::string& path, int n, const std::vector<uint8_t>& g
     out->close();
 }
 
-// One- and two-channel files feed every role as the four-channel file of the same grey (and
-// alpha) would; three- and four-channel files are accepted in every role. One run renders all.
-TEST_F(BadInputFiles, EveryChannelCountWorksInEveryInputRole) {
-    const int w = 16, h = 9;
-    write("fg.png", plate(1, w, h));
-    std::vector<uint8_t> grey(w * h), alpha(w * h);
-    for (int i = 0; i < w * h; ++i)
-        grey[i] = static_cast<uint8_t>(i * 37), alpha[i] = static_cast<uint8_t>(255 - i * 11);
-    std::vector<std::string> inputs = {"fg.png"};
-    for (int n = 1; n <= 4; ++n) {
-        writeChannels(dir / ("c" + std::to_string(n) + ".png"), n, grey, alpha, w, h);
-        inputs.push_back("c" + std::to_string(n) + ".png");
-    }
-    // The four-channel equivalents of the one- and two-channel files.
-    writeChannels(dir / "as1.png", 4, grey, grey, w, h);
-    writeChannels(dir / "as2.png", 4, grey, alpha, w, h);
-    inputs.insert(inputs.end(), {"as1.png", "as2.png"});
-    const FolderSnapshot before(dir, inputs);
-
-    std::string script;
-    const char* roles[4] = {"fg", "bg", "hold", "garbage"};
-    for (int role = 0; role < 4; ++role) {
-        for (const std::string file : {"c1", "c2", "c3", "c4", "as1", "as2"}) {
-            std::string images[4] = {"FileIn(\"fg.png\")", "0", "0", "0"};
-            images[role] = "FileIn(\"" + file + ".png\")";
-            script += "FileOut(Zephra_1v4(" + images[0] + ", " + images[1] + ", " + images[2] +
-                      ", " + images[3] + ", \"unpremultiplied\"), \"" + roles[role] + "-" + file +
-                      ".png\");\n";
-        }
-    }
-    const RunResult r = runScript(script);
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* role : roles) {
-        SCOPED_TRACE(role);
-        for (const std::string file : {"c1", "c2", "c3", "c4"}) {
-            const ImageInfo info = readImageInfo(dir / (std::string(role) + "-" + file + ".png"));
-            EXPECT_EQ(info.width, w);
-            EXPECT_EQ(info.height, h);
-        }
-        const std::string prefix = dir / (std::string(role) + "-");
-        EXPECT_EQ(readText(prefix + "c1.png"), readText(prefix + "as1.png"));
-        EXPECT_EQ(readText(prefix + "c2.png"), readText(prefix + "as2.png"));
-    }
-    EXPECT_EQ(before.changedIn(dir), "");
-}
-
-// An input smaller or larger than the foreground counts only where it overlaps: the output has
-// the foreground's size, and is the same as with an input of the foreground's size that agrees
-// on the overlap (the rest being transparent and black).
-TEST_F(BadInputFiles, MismatchedSizesCountOnlyWhereThePicturesOverlap) {
+// Inputs of fewer channels than four, or of another size than the foreground, key in every
+// role as the four-channel file of the foreground's size they stand for: one and two channels
+// as grey (and alpha); a smaller input as one padded with black and transparent, a larger one
+// as one cropped. Three channels are taken in every role. One run renders them all.
+TEST_F(BadInputFiles, FewerChannelsAndOtherSizesKeyAsTheirEquivalents) {
     const int w = 16, h = 9;
     write("fg.png", plate(2, w, h));
-    // Mattes and plates: the same pattern in a small (8x4), full and large (24x12) size; the
-    // full-size one is the small one padded with zeros, the large one cropped gives the full.
-    std::vector<std::string> inputs = {"fg.png"};
-    const auto pattern = [](int x, int y) { return static_cast<uint8_t>((x * 29 + y * 53) & 255); };
-    struct Size {
+    struct File {
         const char* name;
-        int width, height;
+        int channels, width, height;
+        bool alphaIsGrey;  // else an alpha pattern of its own
+        bool padded;       // black and transparent outside the small picture's 8x4
     };
-    for (const Size& s : {Size{"small", 8, 4}, Size{"padded", w, h}, Size{"large", 24, 12},
-                          Size{"cropped", w, h}}) {
-        std::vector<uint8_t> grey(s.width * s.height);
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x) {
-                const bool inSmall = x < 8 && y < 4;
-                const bool padded = std::string(s.name) == "padded";
-                grey[y * s.width + x] = padded && !inSmall ? 0 : pattern(x, y);
+    const File files[] = {
+        {"c1", 1, w, h, true, false},      {"as1", 4, w, h, true, false},
+        {"c2", 2, w, h, false, false},     {"as2", 4, w, h, false, false},
+        {"c3", 3, w, h, true, false},      {"small", 4, 8, 4, true, false},
+        {"padded", 4, w, h, true, true},   {"large", 4, 24, 12, true, false},
+        {"cropped", 4, w, h, true, false},
+    };
+    std::vector<std::string> inputs = {"fg.png"};
+    for (const File& f : files) {
+        std::vector<uint8_t> grey, alpha;
+        for (int y = 0; y < f.height; ++y)
+            for (int x = 0; x < f.width; ++x) {
+                const bool outside = f.padded && (x >= 8 || y >= 4);
+                grey.push_back(outside ? 0 : static_cast<uint8_t>((x * 29 + y * 53) & 255));
+                alpha.push_back(f.alphaIsGrey ? grey.back()
+                                              : static_cast<uint8_t>(255 - x * 11 - y));
             }
-        writeChannels(dir / (std::string(s.name) + ".png"), 4, grey, grey, s.width, s.height);
-        inputs.push_back(std::string(s.name) + ".png");
+        writeChannels(dir / (std::string(f.name) + ".png"), f.channels, grey, alpha, f.width,
+                      f.height);
+        inputs.push_back(std::string(f.name) + ".png");
     }
     const FolderSnapshot before(dir, inputs);
+    // The foreground gives the size, so the other sizes go in the other roles only.
+    const char* roles[4] = {"fg", "bg", "hold", "garbage"};
+    const auto inRole = [](const File& f, int role) { return role > 0 || f.width == 16; };
     std::string script;
-    const char* roles[3] = {"bg", "hold", "garbage"};
-    for (int role = 0; role < 3; ++role)
-        for (const char* file : {"small", "padded", "large", "cropped"}) {
-            std::string images[3] = {"0", "0", "0"};
-            images[role] = "FileIn(\"" + std::string(file) + ".png\")";
-            script += "FileOut(Zephra_1v4(FileIn(\"fg.png\"), " + images[0] + ", " + images[1] +
-                      ", " + images[2] + "), \"" + roles[role] + "-" + file + ".png\");\n";
+    for (int role = 0; role < 4; ++role)
+        for (const File& f : files) {
+            if (!inRole(f, role)) continue;
+            std::string images[4] = {"FileIn(\"fg.png\")", "0", "0", "0"};
+            images[role] = "FileIn(\"" + std::string(f.name) + ".png\")";
+            script += "FileOut(Zephra_1v4(" + images[0] + ", " + images[1] + ", " + images[2] +
+                      ", " + images[3] + "), \"" + roles[role] + "-" + f.name + ".png\");\n";
         }
     const RunResult r = runScript(script);
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* role : roles) {
-        SCOPED_TRACE(role);
-        const std::string prefix = dir / (std::string(role) + "-");
-        const ImageInfo info = readImageInfo(prefix + "small.png");
-        EXPECT_EQ(info.width, w);
-        EXPECT_EQ(info.height, h);
-        EXPECT_EQ(readText(prefix + "small.png"), readText(prefix + "padded.png"));
-        EXPECT_EQ(readText(prefix + "large.png"), readText(prefix + "cropped.png"));
+    const std::pair<const char*, const char*> same[] = {
+        {"c1", "as1"}, {"c2", "as2"}, {"small", "padded"}, {"large", "cropped"}};
+    for (int role = 0; role < 4; ++role) {
+        SCOPED_TRACE(roles[role]);
+        const std::string prefix = dir / (std::string(roles[role]) + "-");
+        for (const File& f : files) {
+            if (!inRole(f, role)) continue;
+            const ImageInfo info = readImageInfo(prefix + f.name + ".png");
+            EXPECT_EQ(info.width, w) << f.name;
+            EXPECT_EQ(info.height, h) << f.name;
+        }
+        for (const auto& [file, equivalent] : same) {
+            if (role == 0 && std::string(file).rfind("c", 0) != 0) continue;
+            EXPECT_EQ(readText(prefix + file + ".png"), readText(prefix + equivalent + ".png"))
+                << file;
+        }
     }
     EXPECT_EQ(before.changedIn(dir), "");
 }

@@ -84,32 +84,13 @@ TEST_F(KeyerEval, TransferReachesTheEngineOnlyWhenSomethingChanged) {
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(engine->staleAll, 0);
 
-    struct Change {
-        PXiPlug* PXxZephra::*plug;
-        float value;
-        const float* field;
-    };
-    const std::vector<Change> rows = {
-        {&PXxZephra::rScreen, 0.1f, &engine->screen[0]},
-        {&PXxZephra::bFgBias, 0.6f, &engine->neutral[2]},
-        {&PXxZephra::highlightBalance, 0.7f, &engine->balance[2]},
-        {&PXxZephra::midtoneGain, 0.2f, &engine->gain[1]},
-        {&PXxZephra::midTonesAt, 0.3f, &engine->mp[2]},
-        {&PXxZephra::gReplace, 0.4f, &engine->replace[1]},
-        {&PXxZephra::bExposure, 1.5f, &engine->exposure[0][2]},
-        {&PXxZephra::rGamma, 1.25f, &engine->gamma[0][0]},
-        {&PXxZephra::saturation, 0.8f, &engine->saturation[0]},
-        {&PXxZephra::screenRange, 0.125f, &engine->screenRange},
-    };
-    for (const Change& c : rows) {
-        SCOPED_TRACE((node->*c.plug)->getName().c_str());
-        changes = 0;
-        (node->*c.plug)->set(c.value + 0.00001f);  // rounded to four decimals on the way
-        description(node);
-        EXPECT_GE(changes, 1);
-        EXPECT_EQ(*c.field, c.value);
-        EXPECT_EQ(engine->staleAll, 0);
-    }
+    // A changed value is transferred and the tables rebuilt before the engine renders.
+    // Which plug reaches which engine parameter is checked by rendering (KeyerRenderTest.cpp).
+    node->rScreen->set(0.1f + 0.00001f);  // rounded to four decimals on the way
+    description(node);
+    EXPECT_GE(changes, 1);
+    EXPECT_EQ(engine->screen[0], 0.1f);
+    EXPECT_EQ(engine->staleAll, 0);
     zephra_installCallback(engine, nullptr, nullptr);
 }
 

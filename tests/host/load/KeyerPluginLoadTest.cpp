@@ -60,6 +60,8 @@ TEST_F(KeyerPluginLoad, ExportsTheCommandsAndThePluginObjectByPlainName) {
     EXPECT_TRUE(found);
 }
 
+// What the declarations say is checked byte for byte in the node's tests; here, that loading
+// the library declares them.
 TEST_F(KeyerPluginLoad, RegistersTheClassAndDeclaresBothCommands) {
     const PXiName cls = PXiName::getString("Zephra_1v4");
     EXPECT_TRUE(PXiClassName::isRegistered(cls));
@@ -76,15 +78,6 @@ TEST_F(KeyerPluginLoad, RegistersTheClassAndDeclaresBothCommands) {
     EXPECT_EQ(v4->textCount, 32u);
     EXPECT_EQ(v3->imageCount, 3u);
     EXPECT_EQ(v3->textCount, 30u);
-    EXPECT_EQ(v4->params[18].name, "midTonesAt");
-    EXPECT_EQ(v3->params[17].name, "modTonesAt");
-    EXPECT_EQ(v4->params[4].defaultKind, PXiScriptParam::Default::Text);
-    EXPECT_EQ(v4->params[4].defaultText, "composite");
-    EXPECT_EQ(v4->params[13].defaultText, "shadowBalance");
-    EXPECT_EQ(v4->params[23].defaultKind, PXiScriptParam::Default::Earlier);
-    EXPECT_EQ(v4->params[v4->params[23].earlier].name, "rExposure");
-    EXPECT_EQ(v4->params[34].name, "bgColor");
-    EXPECT_EQ(v4->params[34].defaultKind, PXiScriptParam::Default::Number);
 }
 
 // A script keys through the loaded library; the result equals the library's own engine
