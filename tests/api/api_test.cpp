@@ -6,10 +6,13 @@
 
 #include "api/zephra.h"
 #include "engine/VRFZephraTable.h"
+#include "tests/engine/tables_support.h"
 
 extern "C" int apiCallEveryFunctionFromC(void);
 
 namespace {
+
+using tables_test::parametersOf;
 
 void countCall(void* data) { ++*static_cast<int*>(data); }
 
@@ -87,35 +90,11 @@ const ForwardCase kForwardCases[] = {
     {"useRef", [](ZephraHandle h) { zephra_useRef(h, 0); }, [](VRFZephraTable& e) { e.useRef(0); }},
 };
 
-// Every parameter an engine holds, as numbers.
-std::vector<double> parametersOf(const VRFZephraTable& e) {
-    std::vector<double> v;
-    auto add = [&v](const float* p, int n) { v.insert(v.end(), p, p + n); };
-    add(e.screen, 3);
-    add(e.neutral, 3);
-    add(e.replace, 3);
-    add(e.background, 3);
-    add(e.balance, 3);
-    add(e.gain, 3);
-    add(e.mp, 3);
-    add(&e.screenRange, 1);
-    for (int set = 0; set < 2; ++set) {
-        add(e.exposure[set], 3);
-        add(e.gamma[set], 3);
-        add(e.offset[set], 3);
-        add(&e.saturation[set], 1);
-    }
-    for (int i : {e.colourspace, e.view, e.fgMax, e.bgMax, e.gMatteMax, e.hMatteMax, e.dstMax,
-                  e.refMax, e.useHoldOn, e.useGarbageOn, e.useRefOn})
-        v.push_back(i);
-    return v;
-}
-
 TEST(Api, EachFunctionReachesItsOperationWithItsArguments) {
     for (const ForwardCase& c : kForwardCases) {
         ZephraHandle h = zephra_new();
         VRFZephraTable* direct = new VRFZephraTable();
-        const std::vector<double> before = parametersOf(*direct);
+        const std::vector<float> before = parametersOf(*direct);
         c.viaC(h);
         c.direct(*direct);
         EXPECT_EQ(parametersOf(*h), parametersOf(*direct)) << c.name;

@@ -97,15 +97,6 @@ TEST(RenderEntry, RefusalsAndNoOpsWriteNothing) {
     EXPECT_EQ(f.e->render(1, 3, 2, nullptr), 1) << "no tile record";
 }
 
-TEST(RenderEntry, CompositeWithoutBackgroundRendersInTheUnpremultipliedView) {
-    TileFixture f;
-    f.tile.bg = TileImage{};
-    EXPECT_EQ(f.e->render(1, 3, 2, &f.tile), 1);
-    f.e->view = 4;
-    EXPECT_EQ(f.e->render(1, 3, 2, &f.tile), 0);
-    EXPECT_FALSE(f.dstUntouched());
-}
-
 // One 16-bit pixel with hand-set tables: identity correction, output and matte tables,
 // so the keyed colour and alpha can be read straight off dst.
 struct WorkedPixel {

@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers shared by the table tests: engines on the heap, and a copy of every table an
-// engine has built, for comparing two engines or one engine before and after.
+// Helpers shared by the engine's and the C interface's tests: engines on the heap, their
+// parameters, and a copy of every table an engine has built, for comparing two engines or one
+// engine before and after.
 
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,30 @@
 namespace tables_test {
 
 inline std::unique_ptr<VRFZephraTable> makeEngine() { return std::make_unique<VRFZephraTable>(); }
+
+// Every parameter an engine holds, as numbers in a fixed order.
+inline std::vector<float> parametersOf(const VRFZephraTable& e) {
+    std::vector<float> v;
+    auto add = [&v](const float* p, int n) { v.insert(v.end(), p, p + n); };
+    add(e.screen, 3);
+    add(e.neutral, 3);
+    add(e.replace, 3);
+    add(e.background, 3);
+    add(e.balance, 3);
+    add(e.gain, 3);
+    add(e.mp, 3);
+    add(&e.screenRange, 1);
+    for (int set = 0; set < 2; ++set) {
+        add(e.exposure[set], 3);
+        add(e.gamma[set], 3);
+        add(e.offset[set], 3);
+        add(&e.saturation[set], 1);
+    }
+    for (int i : {e.colourspace, e.view, e.fgMax, e.bgMax, e.gMatteMax, e.hMatteMax, e.dstMax,
+                  e.refMax, e.useHoldOn, e.useGarbageOn, e.useRefOn})
+        v.push_back(float(i));
+    return v;
+}
 
 // Every table that the engine's switches make current after a successful makeLuts, by
 // name, flattened to ints.
