@@ -23,17 +23,6 @@ TEST(Api, EveryFunctionIsCallableFromC) {
     EXPECT_EQ(apiCallEveryFunctionFromC(), 23);
 }
 
-TEST(Api, FreshHandleState) {
-    ZephraHandle h = zephra_new();
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(zephra_getView(h), 0);
-    zephra_setView(h, 5);
-    EXPECT_EQ(zephra_getView(h), 5);
-    Ztile tile{};
-    EXPECT_EQ(zephra_render(h, 1, 8, 8, &tile), 0);  // stale before the first makeLuts
-    zephra_delete(h);
-}
-
 // Every function against the engine operation it stands for: the same arguments given both
 // ways leave two engines with the same parameters. Arguments differ from each other and from
 // the defaults, so a swapped argument or a call to the wrong operation shows.

@@ -90,6 +90,12 @@ TEST_F(BadInputRun, EveryExitPathGivesOneLineAndLeavesTheFiles) {
         {out("o.#.png"), {"-t", "3-1"}, 2, "-t: bad frame range \"3-1\"", "before the first"},
         {"", {"script.pxs", "-t"}, 2, "-t: needs a value", ""},
         {out("o.png"), {"--frobnicate"}, 2, "--frobnicate: unknown option", ""},
+        {out("o.png"),
+         {"--plugin-dir", "fg.png"},
+         2,
+         "--plugin-dir fg.png",
+         "cannot read the folder"},
+        {out("o.png"), {"--plugin-dir", ""}, 2, "--plugin-dir", ""},
         // Render errors: inputs the program cannot use, and the keyer refusing its parameters.
         {"FileOut(FileIn(\"missing.png\"), \"out.png\");",
          {},
@@ -146,7 +152,6 @@ TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
     const auto out = [](const std::string& name) {
         return "FileOut(" + kKey + ", \"" + name + "\");";
     };
-    const std::string abs = dir / "o.png";
     expectAll({
         {out("./fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {out("alias.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
@@ -155,8 +160,6 @@ TEST_F(BadInputRun, FilesAreKnownByWhatTheyAreNotHowTheyAreSpelt) {
         {out(dir / "fg.png"), {}, 2, "script.pxs:1:", "refusing to overwrite an input"},
         {"", {"key.tif"}, 2, "key.tif:1:", "is the script itself"},
         {out("o.png") + out("./o.png"), {}, 2, "script.pxs:1:", "more than once"},
-        {out("o.png") + out(abs), {}, 2, "script.pxs:1:", "more than once"},
-        {out("sub/../o.png") + out("o.png"), {}, 2, "script.pxs:1:", "more than once"},
         {out("s.####.png") + out("./s.%04d.png"),
          {"-t", "1-2"},
          2,
@@ -231,24 +234,12 @@ TEST_F(BadInputRun, PluginFoldersReportWhatIsNotAPlugin) {
     EXPECT_NE(r.err.find("is already loaded from plugins/libcopy_lx.so"), std::string::npos)
         << r.err;
     EXPECT_TRUE(fileExists(dir / "o.png"));
-}
-
-TEST_F(BadInputRun, UnknownCommandsAndPluginFoldersAreUsageErrors) {
-    mkdir((dir / "empty").c_str(), 0755);
-    writeText(dir / "afile", "x");
-    inputs.insert(inputs.end(), {"empty", "afile"});
-    expectAll({
-        {"FileOut(" + kKey + ", \"o.png\");",
-         {"--plugin-dir", "afile"},
-         2,
-         "--plugin-dir afile",
-         "cannot read the folder"},
-        {"FileOut(" + kKey + ", \"o.png\");", {"--plugin-dir", ""}, 2, "--plugin-dir", ""},
-    });
     // An empty folder adds nothing; the program's own keyer still serves.
-    const RunResult r = runScript("FileOut(" + kKey + ", \"o.png\");", {"--plugin-dir", "empty"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fileExists(dir / "o.png"));
+    mkdir((dir / "empty").c_str(), 0755);
+    const RunResult empty =
+        runScript("FileOut(" + kKey + ", \"e.png\");", {"--plugin-dir", "empty"});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_TRUE(fileExists(dir / "e.png"));
 }
 
 TEST_F(BadInputRun, OutputsInMissingOrUnwritablePlacesAreRefused) {

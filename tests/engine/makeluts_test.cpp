@@ -70,12 +70,6 @@ TEST(MakeLutsResults, ResultsAndMessages) {
              e.useHold(0);
          },
          0, ""},
-        {"ref maximum 0 without a reference",
-         [](VRFZephraTable& e) {
-             e.setRefMax(0);
-             e.useRef(0);
-         },
-         0, ""},
         {"screen check comes before the maxima",
          [](VRFZephraTable& e) {
              e.setGMatteMax(-1);
@@ -101,16 +95,6 @@ TEST(MakeLutsResults, ResultsAndMessages) {
             EXPECT_EQ(e->render(2, 4, 4, &tile), 0);  // stale: nothing rendered
         }
     }
-}
-
-TEST(MakeLutsResults, SecondRunWithoutChangeDoesNothing) {
-    auto e = makeEngine();
-    ASSERT_EQ(e->makeLuts(), 0);
-    e->fgLut[0][3] = -1;  // would be rewritten by any rebuild
-    e->matteLut[7] = -1;
-    EXPECT_EQ(e->makeLuts(), 0);
-    EXPECT_EQ(e->fgLut[0][3], -1);
-    EXPECT_EQ(e->matteLut[7], -1);
 }
 
 TEST(MakeLutsResults, FailedRunKeepsTheFlagsOfTablesItDidNotReach) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -262,89 +261,6 @@ TEST(RenderWorked, FlatColourCompositeOverBlack) {
     ASSERT_EQ(e->render(1, 2, 1, &tile), 0);
     for (int x = 0; x < 2; ++x)
         for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(dst.sample(ch, x, 0), 0) << x << " " << ch;
-}
-
-TEST(RenderWorked, BackgroundOnlyAlphaIsTheScaledBackgroundAlpha) {
-    Rng rng(9);
-    auto e = makeEngine(rng, 65535, 255, 0, false, false, false);
-    Image<std::uint16_t> dst = interleavedImage<std::uint16_t>(3, 1), bg = dst;
-    fillSentinel(dst);
-    const int alphas[3] = {65535, 32768, 1};
-    for (int x = 0; x < 3; ++x) bg.sample(3, x, 0) = std::uint16_t(alphas[x]);
-    Ztile tile{};
-    tile.dst = dst.view();
-    tile.bg = bg.view();
-    e->dstMax = 65535;  // 65535 * 65535 overflows 32 bits
-    ASSERT_EQ(e->render(2, 3, 1, &tile), 0);
-    EXPECT_EQ(dst.sample(3, 0, 0), 65535);
-    EXPECT_EQ(dst.sample(3, 1, 0), 32768);
-    EXPECT_EQ(dst.sample(3, 2, 0), 1);
-}
-
-// Colour matrices whose entries carry large neutral-weight ratios. Neutral (0.001, 1, 1)
-// gives the weights (1, 0.001, 0.001), and with saturation 0 the matrix rows
-//   red:          (1225, 2404352, 466944)
-//   green, blue:  (1, 2404, 467)
-// whose row sums leave the 32-bit range long before the colour does. Both pixels below reach
-// the matrix with the colour (0, 16, 16): 16 = trunc(16383 * 0.001 + 0.5), the green and blue
-// of the foreground correction with offset 1 (keyed pixel) or of a full-scale background
-// sample (background-only pixel). The matrix gives
-//   red   (2404352 * 16 + 466944 * 16 + 2048) >> 12 = 11216
-//   green (2404 * 16 + 467 * 16 + 2048) >> 12 = 11, blue the same,
-// and the linear output tables give trunc(max * 11216 / 16383 + 0.5) for red and
-// trunc(max * 11 / (16383 * 0.001) + 0.5) for green and blue:
-//   8 bits:  175 and 171;   16 bits: 44866 and 44002.
-struct WideMatrixCase {
-    int max;
-    int bgAlpha;                    // alpha sample of the background-only pixel
-    std::array<int, 4> keyed;       // keyed pixel, black foreground
-    std::array<int, 4> background;  // background-only pixel, background (0, max, max, bgAlpha)
-};
-
-template <typename T>
-void checkWideMatrix(const WideMatrixCase& d) {
-    for (bool keyed : {true, false}) {
-        auto e = std::make_unique<VRFZephraTable>();
-        for (auto set : {&VRFZephraTable::setFgMax, &VRFZephraTable::setBgMax,
-                         &VRFZephraTable::setRefMax, &VRFZephraTable::setHMatteMax,
-                         &VRFZephraTable::setGMatteMax, &VRFZephraTable::setDstMax})
-            ((*e).*set)(d.max);
-        e->useRef(0);
-        e->useHold(0);
-        e->useGarbage(0);
-        e->setColourspace(0);
-        e->setNeutral(0.001f, 1.0f, 1.0f);
-        e->setView(4);
-        if (keyed) e->setOffset(0.0f, 1.0f, 1.0f, 0);
-        e->setSaturation(0.0f, keyed ? 0 : 1);
-        ASSERT_EQ(e->makeLuts(), 0);
-        const int width = 3;
-        Image<T> in = interleavedImage<T>(width, 1), dst = in;
-        for (int x = 0; x < width; ++x) {
-            in.sample(1, x, 0) = in.sample(2, x, 0) = T(d.max);
-            in.sample(3, x, 0) = T(d.bgAlpha);
-            if (keyed) in.sample(1, x, 0) = in.sample(2, x, 0) = 0;
-        }
-        Ztile tile{};
-        (keyed ? tile.fg : tile.bg) = in.view();
-        tile.dst = dst.view();
-        const std::array<int, 4>& want = keyed ? d.keyed : d.background;
-        for (zephra::RenderIsa isa : zephra::availableRenderIsas()) {
-            fillSentinel(dst);
-            ASSERT_EQ(zephra::renderWithIsa(*e, isa, sizeof(T), width, 1, &tile), 0);
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 4; ++c)
-                    EXPECT_EQ(int(dst.sample(c, x, 0)), want[c])
-                        << zephra::renderIsaName(isa) << (keyed ? ", keyed" : ", background")
-                        << ", x " << x << ", channel " << c;
-        }
-    }
-}
-
-TEST(RenderWorked, WideMatrixEntriesIn8And16BitTiles) {
-    checkWideMatrix<std::uint8_t>({255, 200, {175, 171, 171, 255}, {175, 171, 171, 200}});
-    checkWideMatrix<std::uint16_t>(
-        {65535, 51400, {44866, 44002, 44002, 65535}, {44866, 44002, 44002, 51400}});
 }
 
 }  // namespace

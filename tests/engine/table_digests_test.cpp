@@ -136,6 +136,17 @@ void midtonesAtBlack(VRFZephraTable& e) {
     e.setNeutral(0.001f, 1.0f, 0.3f);
 }
 
+// Neutral (0.001, 1, 1) weighs the channels (1, 0.001, 0.001); with saturation 0 the matrix
+// rows carry entries of over two million, whose row sums leave the 32-bit range long before
+// the colour does (the renderer's sums are checked against the reference pixel, on random
+// matrices as large).
+void wideMatrix(VRFZephraTable& e) {
+    e.setNeutral(0.001f, 1.0f, 1.0f);
+    e.setOffset(0.0f, 1.0f, 1.0f, 0);
+    e.setSaturation(0.0f, 0);
+    e.setSaturation(0.0f, 1);
+}
+
 // Recorded from the optimised 64-bit build; every other build must agree.
 const DigestCase kCases[] = {
     {"linear defaults, 8 bits", 0, k8, false, defaults, 0x309ff8b107e36c9eULL},
@@ -160,6 +171,8 @@ const DigestCase kCases[] = {
     {"video weak screen, 16 bits", 2, k16, false, weakScreen, 0x49ef5ad3aa6a67e5ULL},
     {"log non-positive gamma, 8 bits", 1, k8, false, nonPositiveGamma, 0x1ef8a9f889d9f767ULL},
     {"linear midtones at black, 16 bits", 0, k16, false, midtonesAtBlack, 0x157f85c0665b1bf4ULL},
+    {"linear wide matrix, 8 bits", 0, k8, false, wideMatrix, 0xb0dfa8315dc92308ULL},
+    {"linear wide matrix, 16 bits", 0, k16, false, wideMatrix, 0x096df32cb75ad00bULL},
     {"video mixed maxima, reference",
      2,
      {65535, 255, 1023, 255, 65535, 4095},

@@ -362,6 +362,18 @@ TEST(WorkedTables, SaturationMatrices) {
             }
         }
     }
+    // Neutral (0.001, 1, 1) weighs the channels (1, 0.001, 0.001): the rows carry the ratios,
+    // entries whose row sums leave the 32-bit range.
+    auto wide = plainEngine(0, 255);
+    wide->setNeutral(0.001f, 1.0f, 1.0f);
+    wide->setSaturation(0.0f, 0);
+    ASSERT_EQ(wide->makeLuts(), 0);
+    const int red[3] = {1225, 2404352, 466944}, greenAndBlue[3] = {1, 2404, 467};
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(wide->satMatrix[0][0][j], red[j]);
+        EXPECT_EQ(wide->satMatrix[0][1][j], greenAndBlue[j]);
+        EXPECT_EQ(wide->satMatrix[0][2][j], greenAndBlue[j]);
+    }
 }
 
 TEST(WorkedTables, SaturationOneIsIdentityForAnyNeutral) {

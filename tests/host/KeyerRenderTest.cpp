@@ -157,25 +157,6 @@ TEST_F(KeyerRender, EveryOutputDepthAndMatteEqualsADirectEngineRender) {
     for (const RenderCase& c : renderCases()) check(c);
 }
 
-TEST_F(KeyerRender, OldCommandKeysLikeTheNewOneWithTheImagesSwapped) {
-    image("a", 9, 6, 1, PXiChanAll, 21);
-    image("b", 9, 6, 1, PXiChanAll, 22);
-    image("m", 9, 6, 1, PXiChanAll, 23);
-    PXxZephra* v3 =
-        run("k = Zephra_1v3(a, b, m, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, "
-            "0.5, \"shadowBalance\", \"shadowBalance\", 0, \"shadowGain\", "
-            "\"shadowGain\", 0.3, 0.5, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1, \"linear\", 1, "
-            "\"G\");");
-    PXxZephra* v4 =
-        run("k = Zephra_1v4(b, a, m, 0, \"composite\", 0, 0, 0.9, 0, 0.5, 0.5, 0.5, "
-            "0.5, \"shadowBalance\", \"shadowBalance\", 0, \"shadowGain\", "
-            "\"shadowGain\", 0.3, 0.5, 0.5, 0.5, 1, 1, 1, 1, 1, 1, 1, \"linear\", 1, "
-            "\"G\");");
-    ASSERT_TRUE(v3 && v4);
-    EXPECT_EQ(samplesOf(PXiRenderImage(v3->getOutput())),
-              samplesOf(PXiRenderImage(v4->getOutput())));
-}
-
 // A screen colour the engine cannot work with: the message appears, nothing crashes, and the
 // output is the foreground with the screen fill outside its domain of definition.
 TEST_F(KeyerRender, UnusableScreenColourLeavesTheScreenFilledForeground) {
@@ -257,21 +238,6 @@ TEST_F(KeyerFillThreads, OneTwoThreeAndSevenThreadsGiveIdenticalBytes) {
             else
                 EXPECT_EQ(got, baseline);
         }
-    }
-}
-
-TEST_F(KeyerFillThreads, MoreThreadsThanRowsLeaveNoRowUnkeyed) {
-    PXiThread::setThreadCount(7);
-    for (int height : {1, 3, 6}) {
-        images_.clear();
-        image("fg", 5, height, 1, PXiChanAll, 51);
-        PXxZephra* node = run("k = Zephra_1v4(fg, 0, 0, 0, \"status\");");
-        ASSERT_NE(node, nullptr);
-        PXiThread::setThreadCount(7);
-        std::vector<std::uint16_t> seven = samplesOf(PXiRenderImage(node->getOutput()));
-        PXiThread::setThreadCount(1);
-        std::vector<std::uint16_t> one = samplesOf(PXiRenderImage(node->getOutput()));
-        EXPECT_EQ(seven, one) << height;
     }
 }
 
