@@ -6,7 +6,7 @@
 #include "app/HostError.h"
 #include "app/ImageFile.h"
 #include "app/MovieInput.h"
-#include "sdk/PXiClassName.h"
+#include "sdk/graph/PXiClassName.h"
 
 namespace pxhost {
 namespace {

@@ -8,7 +8,7 @@
 #include "app/PictureOptions.h"
 #include "app/Raster.h"
 #include "app/SequencePattern.h"
-#include "sdk/PXiNode.h"
+#include "sdk/graph/PXiNode.h"
 
 namespace pxhost {
 

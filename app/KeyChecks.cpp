@@ -5,11 +5,11 @@
 #include <cstring>
 #include <memory>
 
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiCommandInfo.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiRender.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/script/PXiCommandInfo.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/image/PXiRender.h"
 
 namespace pxhost {
 namespace {

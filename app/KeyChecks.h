@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sdk/PXiScriptError.h"
-#include "sdk/PXiScriptFunction.h"
+#include "sdk/script/PXiScriptError.h"
+#include "sdk/script/PXiScriptFunction.h"
 
 namespace pxhost {
 

@@ -19,12 +19,12 @@
 #include "app/InstallLayout.h"
 #include "app/ScriptFiles.h"
 #include "app/StderrCapture.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiPluginLoader.h"
-#include "sdk/PXiRender.h"
-#include "sdk/PXiScriptRunner.h"
-#include "sdk/PXiThread.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/plugin/PXiPluginLoader.h"
+#include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiScriptRunner.h"
+#include "sdk/base/PXiThread.h"
 
 namespace pxhost {
 namespace {

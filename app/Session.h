@@ -15,9 +15,9 @@
 #include "app/KeyChecks.h"
 #include "app/Progress.h"
 #include "app/SequencePattern.h"
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiImage.h"
-#include "sdk/PXiScriptRunner.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/image/PXiImage.h"
+#include "sdk/script/PXiScriptRunner.h"
 
 class PXiIPlug;
 

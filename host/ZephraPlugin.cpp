@@ -3,7 +3,7 @@
 #include "host/PXxZephra.h"
 #include "host/ZephraCommandInfo.h"
 #include "host/ZephraParams.h"
-#include "sdk/PXiClassName.h"
+#include "sdk/graph/PXiClassName.h"
 
 const char* const kZephraCreditText = "Zephra 1.4 chroma keyer: screen matte, spill and composite";
 

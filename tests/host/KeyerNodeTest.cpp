@@ -9,8 +9,8 @@
 #include "KeyerTestSupport.h"
 #include "engine/VRFZephraTable.h"
 #include "host/ZephraPlugin.h"
-#include "sdk/PXiClassName.h"
-#include "sdk/PXiFile.h"
+#include "sdk/graph/PXiClassName.h"
+#include "sdk/base/PXiFile.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "sdk/PXiError.h"
-#include "sdk/PXiImage.h"
-#include "sdk/PXiMath.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/image/PXiImage.h"
+#include "sdk/base/PXiMath.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "sdk/PXiNode.h"
+#include "sdk/graph/PXiNode.h"
 
 // A node with three number plugs a, b, sum and one text plug; sum is computed from a and b by
 // eval, which counts how often it runs for each plug.
