@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "sdk/image/PXiImage.h"
 #include "sdk/graph/PXiPlug.h"
+#include "sdk/image/PXiImage.h"
 
 /*
  * An image plug: a node's input or output image. Its properties are member plugs of the same

@@ -7,9 +7,9 @@
 #include <string>
 #include <unordered_set>
 
-#include "sdk/graph/PXiClassName.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/base/PXiFile.h"
+#include "sdk/graph/PXiClassName.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <unordered_set>
 
 #include "sdk/base/PXiError.h"
-#include "sdk/graph/PXiNode.h"
 #include "sdk/base/PXiNumberText.h"
+#include "sdk/graph/PXiNode.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "sdk/graph/PXiClassName.h"
 #include "sdk/base/PXiError.h"
+#include "sdk/graph/PXiClassName.h"
 
 PXiName PXiMemoryImage::thisClassName = [] {
     PXiName name = PXiClassName::registerClassName("PXiMemoryImage", "PXiNadic");

@@ -10,28 +10,11 @@
 #include <map>
 #include <mutex>
 
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/plugin/PXxPlugin.h"
+#include "sdk/script/PXiPluginLoading.h"
+#include "sdk/script/PXiScope.h"
 
 namespace {
-
-// The library whose static initialisation is running on this thread. Static initialisation is
-// the only way a plug-in reaches the compiler while it loads, so this is how its declarations
-// learn where they come from.
-thread_local PXiPluginLoading* t_loading = nullptr;
-
-class LoadingOnThisThread {
-public:
-    explicit LoadingOnThisThread(PXiPluginLoading* loading) : m_previous(t_loading) {
-        t_loading = loading;
-    }
-    ~LoadingOnThisThread() { t_loading = m_previous; }
-    LoadingOnThisThread(const LoadingOnThisThread&) = delete;
-    LoadingOnThisThread& operator=(const LoadingOnThisThread&) = delete;
-
-private:
-    PXiPluginLoading* m_previous;
-};
 
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -70,8 +53,6 @@ std::string notALibraryFile(const std::string& path) {
 
 }  // namespace
 
-PXiPluginLoading* PXiPluginLoading::current() { return t_loading; }
-
 PXiPluginLoader::PXiPluginLoader(PXiScope* scope)
     : m_scope(scope ? scope : PXiScope::getGlobal()) {}
 
@@ -84,7 +65,7 @@ PXiPluginReport PXiPluginLoader::load(const std::string& path) {
     void* handle = nullptr;
     report.reason = notALibraryFile(path);
     if (report.reason.empty()) {
-        LoadingOnThisThread scope(&loading);
+        PXiLoadingOnThisThread marker(&loading);
         dlerror();
         handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     }

@@ -46,13 +46,3 @@ private:
     PXiScope* m_scope;
     std::vector<PXiPluginReport> m_reports;
 };
-
-// The library being loaded on this thread while its static initialisation runs: the compiler
-// records it in the declarations it compiles and adds its failures here.
-struct PXiPluginLoading {
-    std::string path;
-    std::vector<std::string> failures;
-
-    // Null when no library is loading on this thread.
-    static PXiPluginLoading* current();
-};

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "sdk/base/PXiName.h"
-#include "sdk/plugin/PXiPluginLoader.h"
+#include "sdk/script/PXiPluginLoading.h"
 #include "sdk/script/PXiScriptChecks.h"
 #include "sdk/script/PXiScriptParser.h"
 #include "sdk/script/PXiScriptProgram.h"

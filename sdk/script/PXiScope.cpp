@@ -1,8 +1,8 @@
+#include "sdk/script/PXiScope.h"
+
 #include <dlfcn.h>
 
 #include <stdexcept>
-
-#include "sdk/script/PXiCmplr.h"
 
 PXiScope::PXiScope(PXiScope* parent) : m_parent(parent) {}
 

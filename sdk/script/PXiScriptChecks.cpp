@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "sdk/script/PXiCommandInfo.h"
 #include "sdk/base/PXiNumberText.h"
+#include "sdk/script/PXiCommandInfo.h"
 #include "sdk/script/PXiScriptProgram.h"
 
 namespace {
@@ -70,11 +70,12 @@ private:
         if (a.kind != PXiCommandArg::Kind::Float || !PXiParseDecimal(text.c_str(), v)) return;
         if (looksLikeCodeValue(a, v)) {
             const double scale = v <= kMax8Bit ? kMax8Bit : kMax16Bit;
-            throw PXiScriptError(
-                m_file, pos,
-                what + " = " + text + " is outside its range 0 to 1: give it as a fraction of 1 (" +
-                    (scale == kMax8Bit ? "8" : "16") + "-bit code value " + text + " is " + text +
-                    "/" + std::to_string(static_cast<int>(scale)) + " = " + number(v / scale) + ")");
+            throw PXiScriptError(m_file, pos,
+                                 what + " = " + text +
+                                     " is outside its range 0 to 1: give it as a fraction of 1 (" +
+                                     (scale == kMax8Bit ? "8" : "16") + "-bit code value " + text +
+                                     " is " + text + "/" + std::to_string(static_cast<int>(scale)) +
+                                     " = " + number(v / scale) + ")");
         }
         if (!(a.minimum < a.maximum)) return;  // no range described
         if (v < a.minimum && std::isfinite(a.minimum))

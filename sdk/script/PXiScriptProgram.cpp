@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "sdk/script/PXiCmplr.h"
+#include "sdk/script/PXiScope.h"
 #include "sdk/script/PXiScriptArguments.h"
 #include "sdk/script/PXiScriptParser.h"
 
