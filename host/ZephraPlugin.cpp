@@ -24,10 +24,10 @@ PXiName zephraCompositeName = PXiName::getString(zephraFindArg("output")->defaul
 PXiName zephraCreditName = PXiName::getString(kZephraCreditText);
 
 PXxZephra_1v4_Plugin::PXxZephra_1v4_Plugin() : PXxPlugin(zephraCreditName), m_compiler() {
-    if (status_ == 0) {
+    if (m_status == 0) {
         PXiValue result;
-        status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
-                                     PXiName::getString(zephraDeclarations().c_str()), name_);
+        m_status = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
+                                      PXiName::getString(zephraDeclarations().c_str()), m_name);
     }
 }
 

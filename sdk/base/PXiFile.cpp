@@ -5,17 +5,17 @@
 #include <ostream>
 #include <sstream>
 
-PXiFile::PXiFile() : memory_(new std::ostringstream), out_(memory_.get()) {}
-PXiFile::PXiFile(std::ostream& out) : out_(&out) {}
+PXiFile::PXiFile() : m_memory(new std::ostringstream), m_out(m_memory.get()) {}
+PXiFile::PXiFile(std::ostream& out) : m_out(&out) {}
 PXiFile::~PXiFile() = default;
 
 int PXiFile::write(const char* text) {
-    if (text) *out_ << text;
+    if (text) *m_out << text;
     return ok() ? 0 : -1;
 }
 
 int PXiFile::write(const std::string& text) {
-    *out_ << text;
+    *m_out << text;
     return ok() ? 0 : -1;
 }
 
@@ -62,6 +62,6 @@ int PXiFile::writeQuoted(const char* text) {
     return write(q);
 }
 
-std::string PXiFile::str() const { return memory_ ? memory_->str() : std::string(); }
+std::string PXiFile::str() const { return m_memory ? m_memory->str() : std::string(); }
 
-bool PXiFile::ok() const { return static_cast<bool>(*out_); }
+bool PXiFile::ok() const { return static_cast<bool>(*m_out); }

@@ -1,16 +1,13 @@
-#ifndef PXSDK_PXIFILE_H
-#define PXSDK_PXIFILE_H
+#pragma once
 
 #include <iosfwd>
 #include <memory>
 #include <string>
 
-/*
- * The text output that nodes serialize themselves into. Either collects the text in memory
- * (default constructor; read it back with str()) or writes to a caller's stream. Writing a
- * file safely (to a temporary, then renaming) is the caller's business: the caller owns the
- * stream.
- */
+// The text output that nodes serialize themselves into. Either collects the text in memory
+// (default constructor; read it back with str()) or writes to a caller's stream. Writing a
+// file safely (to a temporary, then renaming) is the caller's business: the caller owns the
+// stream.
 class PXiFile {
 public:
     PXiFile();
@@ -32,8 +29,6 @@ public:
     bool ok() const;
 
 private:
-    std::unique_ptr<std::ostringstream> memory_;
-    std::ostream* out_;
+    std::unique_ptr<std::ostringstream> m_memory;
+    std::ostream* m_out;
 };
-
-#endif

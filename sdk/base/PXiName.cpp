@@ -114,19 +114,19 @@ std::size_t copyNumber(const std::string& s, std::size_t i, std::string& out) {
 
 }  // namespace
 
-PXiName::PXiName() : text_(emptyText()) {}
-PXiName::PXiName(const char* text) : text_(getString(text).text_) {}
-PXiName::PXiName(const std::string& text) : text_(getString(text).text_) {}
+PXiName::PXiName() : m_text(emptyText()) {}
+PXiName::PXiName(const char* text) : m_text(getString(text).m_text) {}
+PXiName::PXiName(const std::string& text) : m_text(getString(text).m_text) {}
 
 PXiName PXiName::getString(const char* text) {
     PXiName n;
-    if (text && *text) n.text_ = intern(text, std::strlen(text));
+    if (text && *text) n.m_text = intern(text, std::strlen(text));
     return n;
 }
 
 PXiName PXiName::getString(const std::string& text) {
     PXiName n;
-    if (!text.empty()) n.text_ = intern(text.data(), text.size());
+    if (!text.empty()) n.m_text = intern(text.data(), text.size());
     return n;
 }
 
@@ -148,14 +148,14 @@ PXiName PXiName::sprintf(const char* format, ...) {
 }
 
 PXiName PXiName::upperCase() const {
-    std::string s(text_);
+    std::string s(m_text);
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return getString(s);
 }
 
 PXiName PXiName::compress() const {
-    const std::string s(text_);
+    const std::string s(m_text);
     std::string out;
     out.reserve(s.size());
     bool pendingSpace = false;
@@ -194,6 +194,8 @@ PXiName PXiName::compress() const {
     return getString(out);
 }
 
-std::size_t PXiName::length() const { return std::strlen(text_); }
+std::size_t PXiName::length() const { return std::strlen(m_text); }
 
-bool PXiName::operator<(const PXiName& other) const { return std::strcmp(text_, other.text_) < 0; }
+bool PXiName::operator<(const PXiName& other) const {
+    return std::strcmp(m_text, other.m_text) < 0;
+}

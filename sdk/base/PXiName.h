@@ -1,18 +1,15 @@
-#ifndef PXSDK_PXINAME_H
-#define PXSDK_PXINAME_H
+#pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 
-/*
- * An interned, immutable name. Equal texts always give the identical name, so names compare by
- * identity (one pointer comparison): exact and case-sensitive. A PXiName is a small value
- * (one pointer) that may be copied freely; the texts live until the process ends. Creating
- * names is safe from any number of threads at once.
- *
- * The default name is the empty text "", the same name as getString("") and getString(nullptr).
- */
+// An interned, immutable name. Equal texts always give the identical name, so names compare by
+// identity (one pointer comparison): exact and case-sensitive. A PXiName is a small value
+// (one pointer) that may be copied freely; the texts live until the process ends. Creating
+// names is safe from any number of threads at once.
+//
+// The default name is the empty text "", the same name as getString("") and getString(nullptr).
 class PXiName {
 public:
     PXiName();
@@ -43,21 +40,21 @@ public:
     // whenever their texts differ.
     PXiName compress() const;
 
-    const char* c_str() const { return text_; }
-    const char* getChars() const { return text_; }
+    const char* c_str() const { return m_text; }
+    const char* getChars() const { return m_text; }
     std::size_t length() const;
-    bool empty() const { return text_[0] == '\0'; }
+    bool empty() const { return m_text[0] == '\0'; }
 
-    bool operator==(const PXiName& other) const { return text_ == other.text_; }
-    bool operator!=(const PXiName& other) const { return text_ != other.text_; }
+    bool operator==(const PXiName& other) const { return m_text == other.m_text; }
+    bool operator!=(const PXiName& other) const { return m_text != other.m_text; }
     // Orders by text (for sorted listings); equality is identity.
     bool operator<(const PXiName& other) const;
 
     // The interned text's address: equal for equal names.
-    const void* identity() const { return text_; }
+    const void* identity() const { return m_text; }
 
 private:
-    const char* text_;
+    const char* m_text;
 };
 
 namespace std {
@@ -68,5 +65,3 @@ struct hash<PXiName> {
     }
 };
 }  // namespace std
-
-#endif

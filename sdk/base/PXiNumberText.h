@@ -1,11 +1,8 @@
-#ifndef PXSDK_PXINUMBERTEXT_H
-#define PXSDK_PXINUMBERTEXT_H
+#pragma once
 
 #include <string>
 
-/*
- * Numbers as text, independent of the process's locale: the form scripts and plugs use.
- */
+// Numbers as text, independent of the process's locale: the form scripts and plugs use.
 
 // Parses text (blanks around allowed) as a decimal number: optional sign, digits with an
 // optional fraction (at least one digit in all), optional exponent. Hex, "inf" and "nan" are
@@ -24,5 +21,3 @@ float PXiToFloat(double value);
 
 // value rounded to the nearest int (halves away from zero), limited to the int range; NaN 0.
 int PXiRoundToInt(double value);
-
-#endif

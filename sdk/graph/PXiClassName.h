@@ -1,5 +1,4 @@
-#ifndef PXSDK_PXICLASSNAME_H
-#define PXSDK_PXICLASSNAME_H
+#pragma once
 
 #include <vector>
 
@@ -7,11 +6,9 @@
 
 class PXiNode;
 
-/*
- * The registry of node classes: class name, parent class name and, where registered, a
- * factory that makes a node of the class. Plug-ins register their classes from static
- * initialisation; the host makes nodes by class name with create(). Thread-safe.
- */
+// The registry of node classes: class name, parent class name and, where registered, a
+// factory that makes a node of the class. Plug-ins register their classes from static
+// initialisation; the host makes nodes by class name with create(). Thread-safe.
 class PXiClassName {
 public:
     typedef PXiNode* (*Factory)();
@@ -38,5 +35,3 @@ public:
     // Every registered class name, in registration order.
     static std::vector<PXiName> list();
 };
-
-#endif

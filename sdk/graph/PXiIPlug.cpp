@@ -36,33 +36,33 @@ PXiIPlug::PXiIPlug(PXiNode* node, const PXiName& name, int io) : PXiPlug(node, n
         p->setFlag(kHidden, 1);
         return p;
     };
-    width_ = member("width", kInt);
-    height_ = member("height", kInt);
-    depth_ = member("depth", kInt);
-    channels_ = member("channels", kInt);
-    reqChannels_ = member("requestedChannels", kInt);
-    bpixel_ = member("bpixel", kPointer);
-    description_ = member("description", kString);
+    m_width = member("width", kInt);
+    m_height = member("height", kInt);
+    m_depth = member("depth", kInt);
+    m_channels = member("channels", kInt);
+    m_reqChannels = member("requestedChannels", kInt);
+    m_bpixel = member("bpixel", kPointer);
+    m_description = member("description", kString);
     // An unconnected input's values; an output's are computed by its node.
-    depth_->intValue_ = 1;
-    description_->stringValue_ = PXiName::getString("0");
-    reqChannels_->valid_ = false;
+    m_depth->m_intValue = 1;
+    m_description->m_stringValue = PXiName::getString("0");
+    m_reqChannels->m_valid = false;
     if (io != 1) {
-        for (PXiPlug* p : {width_.get(), height_.get(), depth_.get(), channels_.get(),
-                           bpixel_.get(), description_.get()})
-            p->valid_ = false;
+        for (PXiPlug* p : {m_width.get(), m_height.get(), m_depth.get(), m_channels.get(),
+                           m_bpixel.get(), m_description.get()})
+            p->m_valid = false;
     }
 }
 
 PXiIPlug::~PXiIPlug() {
     // Members go first, while this plug still exists for anything that refers to both.
-    description_.reset();
-    bpixel_.reset();
-    reqChannels_.reset();
-    channels_.reset();
-    depth_.reset();
-    height_.reset();
-    width_.reset();
+    m_description.reset();
+    m_bpixel.reset();
+    m_reqChannels.reset();
+    m_channels.reset();
+    m_depth.reset();
+    m_height.reset();
+    m_width.reset();
 }
 
 PXiIPlug* PXiIPlug::getUpstreamImage() const { return static_cast<PXiIPlug*>(getUpstream()); }
@@ -81,13 +81,13 @@ int PXiIPlug::connect(PXiPlug* upstream) {
     }
     if (up == getUpstream()) return 0;
     PXiPlug::connect(up);
-    width_->connect(up ? up->width_.get() : nullptr);
-    height_->connect(up ? up->height_.get() : nullptr);
-    depth_->connect(up ? up->depth_.get() : nullptr);
-    channels_->connect(up ? up->channels_.get() : nullptr);
-    bpixel_->connect(up ? up->bpixel_.get() : nullptr);
-    description_->connect(up ? up->description_.get() : nullptr);
-    reqChannels_->invalidate();
+    m_width->connect(up ? up->m_width.get() : nullptr);
+    m_height->connect(up ? up->m_height.get() : nullptr);
+    m_depth->connect(up ? up->m_depth.get() : nullptr);
+    m_channels->connect(up ? up->m_channels.get() : nullptr);
+    m_bpixel->connect(up ? up->m_bpixel.get() : nullptr);
+    m_description->connect(up ? up->m_description.get() : nullptr);
+    m_reqChannels->invalidate();
     return 0;
 }
 
@@ -99,30 +99,30 @@ int PXiIPlug::detach(PXiPlug* plug) {
 
 PXiIRect PXiIPlug::getDod() {
     if (PXiIPlug* up = getUpstreamImage()) return up->getDod();
-    if (hasDod_) return dod_;
+    if (m_hasDod) return m_dod;
     if (getIO() == 1) return PXiIRect();
-    return PXiIRect(0, 0, width_->asInt(), height_->asInt());
+    return PXiIRect(0, 0, m_width->asInt(), m_height->asInt());
 }
 
 void PXiIPlug::setDod(const PXiIRect& dod) {
-    dod_ = dod;
-    hasDod_ = true;
+    m_dod = dod;
+    m_hasDod = true;
 }
 
-void PXiIPlug::clearDod() { hasDod_ = false; }
+void PXiIPlug::clearDod() { m_hasDod = false; }
 
 PXiIRect PXiIPlug::getRoi() {
-    if (hasRoi_) return roi_;
-    return PXiIRect(0, 0, width_->asInt(), height_->asInt());
+    if (m_hasRoi) return m_roi;
+    return PXiIRect(0, 0, m_width->asInt(), m_height->asInt());
 }
 
 void PXiIPlug::setRoi(const PXiIRect& roi) {
-    roi_ = roi;
-    hasRoi_ = true;
+    m_roi = roi;
+    m_hasRoi = true;
 }
 
 void PXiIPlug::getBPixel(PXiBPixel& out) {
-    const PXiBPixel* p = static_cast<const PXiBPixel*>(bpixel_->asVoid());
+    const PXiBPixel* p = static_cast<const PXiBPixel*>(m_bpixel->asVoid());
     out = p ? *p : PXiBPixel();
 }
 

@@ -39,13 +39,13 @@ void writeUpstreamFirst(PXiNode* node, std::unordered_set<PXiNode*>& done,
 
 }  // namespace
 
-PXiNode::PXiNode() : name_(nextNodeName()) {}
+PXiNode::PXiNode() : m_name(nextNodeName()) {}
 
 PXiNode::~PXiNode() {
     deleteChildren();
     setParent(nullptr);
     // Plugs go last to first, so later plugs that refer to earlier ones go first.
-    while (!plugs_.empty()) plugs_.pop_back();
+    while (!m_plugs.empty()) m_plugs.pop_back();
 }
 
 void PXiNode::notify(PXiPlug*) {}
@@ -53,7 +53,7 @@ void PXiNode::notify(PXiPlug*) {}
 int PXiNode::eval(PXiPlug*) { return 0; }
 
 int PXiNode::serialize(PXiFile& file, int) {
-    std::string line = std::string(name_.c_str()) + " = " + className().c_str() + "(";
+    std::string line = std::string(m_name.c_str()) + " = " + className().c_str() + "(";
     bool first = true;
     auto separate = [&]() {
         if (!first) line += ", ";
@@ -68,7 +68,7 @@ int PXiNode::serialize(PXiFile& file, int) {
     }
     if (file.write(line) != 0) return -1;
     line.clear();
-    for (const std::unique_ptr<PXiPlug>& p : plugs_) {
+    for (const std::unique_ptr<PXiPlug>& p : m_plugs) {
         if (p->getType() == PXiPlug::kImage || p->getFlag(PXiPlug::kHidden) ||
             p->getFlag(PXiPlug::kNoSave))
             continue;
@@ -139,7 +139,7 @@ int PXiNode::getSelectionSource(PXiPArray<PXiNode>* sources) {
 
 int PXiNode::getPublicPlugs(PXiPArray<PXiPlug>& plugs) {
     int count = 0;
-    for (const std::unique_ptr<PXiPlug>& p : plugs_) {
+    for (const std::unique_ptr<PXiPlug>& p : m_plugs) {
         if (p->getType() == PXiPlug::kImage || p->getFlag(PXiPlug::kHidden)) continue;
         plugs.append(p.get());
         ++count;
@@ -157,19 +157,19 @@ void PXiNode::addChild(PXiNode* child) {
 }
 
 void PXiNode::removeChild(PXiNode* child) {
-    if (child && child->parent_ == this) child->setParent(nullptr);
+    if (child && child->m_parent == this) child->setParent(nullptr);
 }
 
 void PXiNode::setParent(PXiNode* parent) {
     if (parent == this) return;
     std::lock_guard<std::mutex> lock(familyMutex());
-    if (parent_ == parent) return;
-    if (parent_) {
-        auto& siblings = parent_->children_;
+    if (m_parent == parent) return;
+    if (m_parent) {
+        auto& siblings = m_parent->m_children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     }
-    parent_ = parent;
-    if (parent_) parent_->children_.push_back(this);
+    m_parent = parent;
+    if (m_parent) m_parent->m_children.push_back(this);
 }
 
 const char* PXiNode::getIconName() const { return "node"; }
@@ -186,30 +186,30 @@ void PXiNode::fillOutputBuffer() {}
 PXiPlug* PXiNode::addPlug(const char* name, int type, int io, int, int) {
     if (type != PXiPlug::kString && type != PXiPlug::kFloat && type != PXiPlug::kInt &&
         type != PXiPlug::kPointer)
-        throw PXiError("node " + std::string(name_.c_str()) + ": plug '" + (name ? name : "") +
+        throw PXiError("node " + std::string(m_name.c_str()) + ": plug '" + (name ? name : "") +
                        "' has unknown type " + std::to_string(type));
     PXiName n = PXiName::getString(name);
     if (n.empty() || getPlug(n))
-        throw PXiError("node " + std::string(name_.c_str()) + ": a plug named '" + n.c_str() +
+        throw PXiError("node " + std::string(m_name.c_str()) + ": a plug named '" + n.c_str() +
                        (n.empty() ? "' cannot be made" : "' already exists"));
-    plugs_.emplace_back(new PXiPlug(this, n, type, io));
-    return plugs_.back().get();
+    m_plugs.emplace_back(new PXiPlug(this, n, type, io));
+    return m_plugs.back().get();
 }
 
 PXiIPlug* PXiNode::addImagePlug(const char* name, int io) {
     PXiName n = PXiName::getString(name);
     if (n.empty() || getPlug(n))
-        throw PXiError("node " + std::string(name_.c_str()) + ": an image named '" + n.c_str() +
+        throw PXiError("node " + std::string(m_name.c_str()) + ": an image named '" + n.c_str() +
                        (n.empty() ? "' cannot be made" : "' already exists"));
     PXiIPlug* p = new PXiIPlug(this, n, io);
-    plugs_.emplace_back(p);
+    m_plugs.emplace_back(p);
     return p;
 }
 
 PXiPlug* PXiNode::getPlug(const char* name) const { return getPlug(PXiName::getString(name)); }
 
 PXiPlug* PXiNode::getPlug(const PXiName& name) const {
-    for (const std::unique_ptr<PXiPlug>& p : plugs_)
+    for (const std::unique_ptr<PXiPlug>& p : m_plugs)
         if (p->getName() == name) return p.get();
     return nullptr;
 }
@@ -229,8 +229,8 @@ void PXiNode::deleteChildren() {
         PXiNode* child = nullptr;
         {
             std::lock_guard<std::mutex> lock(familyMutex());
-            if (children_.empty()) return;
-            child = children_.back();
+            if (m_children.empty()) return;
+            child = m_children.back();
         }
         delete child;  // leaves this node's children on the way
     }
@@ -238,7 +238,7 @@ void PXiNode::deleteChildren() {
 
 // ---- PXiFx ---------------------------------------------------------------------------
 
-PXiFx::PXiFx() : output_(addImagePlug("Result", 2)) {}
+PXiFx::PXiFx() : m_output(addImagePlug("Result", 2)) {}
 PXiFx::~PXiFx() = default;
 PXiIPlug* PXiFx::getInput(int) { return nullptr; }
-PXiIPlug* PXiFx::getOutput() { return output_; }
+PXiIPlug* PXiFx::getOutput() { return m_output; }

@@ -1,5 +1,4 @@
-#ifndef PXSDK_PXINODE_H
-#define PXSDK_PXINODE_H
+#pragma once
 
 #include <memory>
 #include <vector>
@@ -13,16 +12,14 @@
 class PXiFile;
 class PXiScope;
 
-/*
- * A node of the host's graph: it owns its plugs and its children, and computes the plugs that
- * are read while invalid through eval. Nodes live on the heap; a node deletes its children
- * when it is deleted, and leaves its parent's list of children. The root node, parent of every
- * node that scripts make, is never deleted itself; deleteChildren() on it ends them all (the
- * host program does this before unloading plug-ins).
- *
- * Every node has a name, by default "n" followed by a number unique in the process, used as
- * the variable name when the node is saved as a script.
- */
+// A node of the host's graph: it owns its plugs and its children, and computes the plugs that
+// are read while invalid through eval. Nodes live on the heap; a node deletes its children
+// when it is deleted, and leaves its parent's list of children. The root node, parent of every
+// node that scripts make, is never deleted itself; deleteChildren() on it ends them all (the
+// host program does this before unloading plug-ins).
+//
+// Every node has a name, by default "n" followed by a number unique in the process, used as
+// the variable name when the node is saved as a script.
 class PXiNode {
 public:
     PXiNode();
@@ -80,24 +77,24 @@ public:
     PXiPlug* getPlug(const char* name) const;
     PXiPlug* getPlug(const PXiName& name) const;
     // Every plug in creation order.
-    const std::vector<std::unique_ptr<PXiPlug>>& getPlugs() const { return plugs_; }
+    const std::vector<std::unique_ptr<PXiPlug>>& getPlugs() const { return m_plugs; }
 
     static PXiNode* getRoot();
-    PXiNode* getParent() const { return parent_; }
-    const std::vector<PXiNode*>& getChildren() const { return children_; }
+    PXiNode* getParent() const { return m_parent; }
+    const std::vector<PXiNode*>& getChildren() const { return m_children; }
     void deleteChildren();
 
-    const PXiName& getName() const { return name_; }
-    void setName(const PXiName& name) { name_ = name; }
+    const PXiName& getName() const { return m_name; }
+    void setName(const PXiName& name) { m_name = name; }
 
 private:
-    PXiName name_;
-    PXiNode* parent_ = nullptr;
-    std::vector<PXiNode*> children_;
-    std::vector<std::unique_ptr<PXiPlug>> plugs_;
+    PXiName m_name;
+    PXiNode* m_parent = nullptr;
+    std::vector<PXiNode*> m_children;
+    std::vector<std::unique_ptr<PXiPlug>> m_plugs;
 };
 
-/* A node with image inputs and one output image plug, named "Result". */
+// A node with image inputs and one output image plug, named "Result".
 class PXiFx : public PXiNode {
 public:
     PXiFx();
@@ -107,23 +104,21 @@ public:
     PXiIPlug* getOutput() override;
 
 private:
-    PXiIPlug* output_;
+    PXiIPlug* m_output;
 };
 
-/*
- * A node with any number of image inputs, rendered by the host's render driver (PXiRender.h):
- * the driver evaluates the output's plugs, renders every connected input into a buffer at the
- * node's depth, places them in the input buffers (buffer 0 holds input 0's samples, or for a
- * node without inputs the background pixel, on entry to fillOutputBuffer and the output on
- * return), then calls fillOutputBuffer.
- *
- * The base eval answers what a derived eval left unanswered, from input 0 where there is one:
- * the output's width, height, channels, background pixel; the output's depth from the node's
- * depth plug; the description as ClassName(input descriptions...); the node's depth and
- * input-depth plugs as the largest depth of the inputs; each input's requested channels as the
- * output's requested channels that the input has. Each of these has its dependencies declared
- * when inputs are added, so a derived class may detach and redeclare them.
- */
+// A node with any number of image inputs, rendered by the host's render driver (PXiRender.h):
+// the driver evaluates the output's plugs, renders every connected input into a buffer at the
+// node's depth, places them in the input buffers (buffer 0 holds input 0's samples, or for a
+// node without inputs the background pixel, on entry to fillOutputBuffer and the output on
+// return), then calls fillOutputBuffer.
+//
+// The base eval answers what a derived eval left unanswered, from input 0 where there is one:
+// the output's width, height, channels, background pixel; the output's depth from the node's
+// depth plug; the description as ClassName(input descriptions...); the node's depth and
+// input-depth plugs as the largest depth of the inputs; each input's requested channels as the
+// output's requested channels that the input has. Each of these has its dependencies declared
+// when inputs are added, so a derived class may detach and redeclare them.
 class PXiNadic : public PXiFx {
 public:
     PXiNadic();
@@ -134,22 +129,20 @@ public:
 
     // Adds an image input; inputs keep the order added, which is their index.
     PXiIPlug* addInput(const char* name);
-    int getNumInputs() const { return static_cast<int>(inputs_.size()); }
+    int getNumInputs() const { return static_cast<int>(m_inputs.size()); }
     // The input image plugs in input order.
-    PXiIPlug** getInputs() { return inputs_.data(); }
+    PXiIPlug** getInputs() { return m_inputs.data(); }
     // One buffer per input (at least one), valid during fillOutputBuffer.
-    PXiIBuf** getInputBuffers() { return buffers_.data(); }
+    PXiIBuf** getInputBuffers() { return m_buffers.data(); }
     void setInputBuffers(PXiIBuf* const* buffers, int count);  // used by the render driver
 
     // The node's working depth (bytes per sample) and the largest depth of its inputs.
-    PXiPlug* getDepthPlug() const { return depth_; }
-    PXiPlug* getInputDepthPlug() const { return inputDepth_; }
+    PXiPlug* getDepthPlug() const { return m_depth; }
+    PXiPlug* getInputDepthPlug() const { return m_inputDepth; }
 
 private:
-    std::vector<PXiIPlug*> inputs_;
-    std::vector<PXiIBuf*> buffers_;
-    PXiPlug* depth_;
-    PXiPlug* inputDepth_;
+    std::vector<PXiIPlug*> m_inputs;
+    std::vector<PXiIBuf*> m_buffers;
+    PXiPlug* m_depth;
+    PXiPlug* m_inputDepth;
 };
-
-#endif

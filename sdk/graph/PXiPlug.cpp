@@ -69,19 +69,19 @@ bool PXiPlug::reaches(const PXiPlug* from, const PXiPlug* to) {
     while (!up.stack.empty() && !down.stack.empty()) {
         const PXiPlug* p = up.stack.back();
         up.stack.pop_back();
-        for (const PXiPlug* q : {p->upstream_, p->target_}) {
+        for (const PXiPlug* q : {p->m_upstream, p->m_target}) {
             if (!q) continue;
             if (down.seen.count(q)) return true;
             if (up.seen.insert(q).second) up.stack.push_back(q);
         }
-        for (const PXiPlug* q : p->dependencies_) {
+        for (const PXiPlug* q : p->m_dependencies) {
             if (down.seen.count(q)) return true;
             if (up.seen.insert(q).second) up.stack.push_back(q);
         }
         const PXiPlug* d = down.stack.back();
         down.stack.pop_back();
         for (const std::vector<PXiPlug*>* list :
-             {&d->downstream_, &d->followers_, &d->dependents_}) {
+             {&d->m_downstream, &d->m_followers, &d->m_dependents}) {
             for (const PXiPlug* q : *list) {
                 if (up.seen.count(q)) return true;
                 if (down.seen.insert(q).second) down.stack.push_back(q);
@@ -92,28 +92,28 @@ bool PXiPlug::reaches(const PXiPlug* from, const PXiPlug* to) {
 }
 
 PXiPlug::PXiPlug(PXiNode* node, const PXiName& name, int type, int io)
-    : node_(node), name_(name), type_(type), io_(io) {}
+    : m_node(node), m_name(name), m_type(type), m_io(io) {}
 
 PXiPlug::~PXiPlug() {
-    for (PXiPlug* d : dependencies_) eraseOne(d->dependents_, this);
-    for (PXiPlug* d : dependents_) eraseOne(d->dependencies_, this);
-    if (target_) eraseOne(target_->followers_, this);
-    if (upstream_) eraseOne(upstream_->downstream_, this);
+    for (PXiPlug* d : m_dependencies) eraseOne(d->m_dependents, this);
+    for (PXiPlug* d : m_dependents) eraseOne(d->m_dependencies, this);
+    if (m_target) eraseOne(m_target->m_followers, this);
+    if (m_upstream) eraseOne(m_upstream->m_downstream, this);
     std::vector<PXiPlug*> touched;
-    for (PXiPlug* f : followers_) {
-        f->target_ = nullptr;
-        f->expression_ = PXiName();
+    for (PXiPlug* f : m_followers) {
+        f->m_target = nullptr;
+        f->m_expression = PXiName();
         touched.push_back(f);
     }
-    for (PXiPlug* d : downstream_) {
-        d->upstream_ = nullptr;
+    for (PXiPlug* d : m_downstream) {
+        d->m_upstream = nullptr;
         touched.push_back(d);
     }
-    for (PXiPlug* d : dependents_) touched.push_back(d);
-    dependencies_.clear();
-    dependents_.clear();
-    followers_.clear();
-    downstream_.clear();
+    for (PXiPlug* d : m_dependents) touched.push_back(d);
+    m_dependencies.clear();
+    m_dependents.clear();
+    m_followers.clear();
+    m_downstream.clear();
     // What followed this plug has lost its source.
     for (PXiPlug* p : touched) p->invalidate();
 }
@@ -121,26 +121,26 @@ PXiPlug::~PXiPlug() {
 // ---- storing -------------------------------------------------------------------------
 
 void PXiPlug::set(int value) {
-    if (type_ == kPointer || type_ == kImage)
-        throw PXiError(plugLabel(this) + ": an int cannot be set on a " + typeName(type_) +
+    if (m_type == kPointer || m_type == kImage)
+        throw PXiError(plugLabel(this) + ": an int cannot be set on a " + typeName(m_type) +
                        " plug");
     dropFollow();
-    if (upstream_) connect(nullptr);
-    intValue_ = value;
-    floatValue_ = static_cast<float>(value);
-    if (type_ == kString) stringValue_ = PXiName::getString(std::to_string(value));
+    if (m_upstream) connect(nullptr);
+    m_intValue = value;
+    m_floatValue = static_cast<float>(value);
+    if (m_type == kString) m_stringValue = PXiName::getString(std::to_string(value));
     afterSet();
 }
 
 void PXiPlug::set(float value) {
-    if (type_ == kPointer || type_ == kImage)
-        throw PXiError(plugLabel(this) + ": a float cannot be set on a " + typeName(type_) +
+    if (m_type == kPointer || m_type == kImage)
+        throw PXiError(plugLabel(this) + ": a float cannot be set on a " + typeName(m_type) +
                        " plug");
     dropFollow();
-    if (upstream_) connect(nullptr);
-    floatValue_ = value;
-    intValue_ = PXiRoundToInt(value);
-    if (type_ == kString) stringValue_ = PXiName::getString(PXiFloatText(value));
+    if (m_upstream) connect(nullptr);
+    m_floatValue = value;
+    m_intValue = PXiRoundToInt(value);
+    if (m_type == kString) m_stringValue = PXiName::getString(PXiFloatText(value));
     afterSet();
 }
 
@@ -150,25 +150,25 @@ void PXiPlug::set(const PXiName& text) { set(text.c_str()); }
 
 void PXiPlug::set(const char* text) {
     if (!text) text = "";
-    if (type_ == kPointer || type_ == kImage)
-        throw PXiError(plugLabel(this) + ": a text cannot be set on a " + typeName(type_) +
+    if (m_type == kPointer || m_type == kImage)
+        throw PXiError(plugLabel(this) + ": a text cannot be set on a " + typeName(m_type) +
                        " plug");
-    if (type_ == kString) {
-        if (upstream_) connect(nullptr);
-        stringValue_ = PXiName::getString(text);
+    if (m_type == kString) {
+        if (m_upstream) connect(nullptr);
+        m_stringValue = PXiName::getString(text);
         afterSet();
         return;
     }
     double number = 0.0;
     if (PXiParseDecimal(text, number)) {
         dropFollow();
-        if (upstream_) connect(nullptr);
-        if (type_ == kInt) {
-            intValue_ = PXiRoundToInt(number);
-            floatValue_ = static_cast<float>(intValue_);
+        if (m_upstream) connect(nullptr);
+        if (m_type == kInt) {
+            m_intValue = PXiRoundToInt(number);
+            m_floatValue = static_cast<float>(m_intValue);
         } else {
-            floatValue_ = PXiToFloat(number);
-            intValue_ = PXiRoundToInt(number);
+            m_floatValue = PXiToFloat(number);
+            m_intValue = PXiRoundToInt(number);
         }
         afterSet();
         return;
@@ -177,10 +177,10 @@ void PXiPlug::set(const char* text) {
     std::string name(text);
     name.erase(0, name.find_first_not_of(" \t\r\n"));
     name.erase(name.find_last_not_of(" \t\r\n") + 1);
-    PXiPlug* target = node_ ? node_->getPlug(name.c_str()) : nullptr;
-    if (!target || !isNumberType(target->type_)) {
+    PXiPlug* target = m_node ? m_node->getPlug(name.c_str()) : nullptr;
+    if (!target || !isNumberType(target->m_type)) {
         std::string why =
-            target ? std::string("' is a ") + typeName(target->type_) + " plug, not a number"
+            target ? std::string("' is a ") + typeName(target->m_type) + " plug, not a number"
                    : "' is neither a number nor a plug of the node";
         throw PXiError(plugLabel(this) + ": '" + name + why);
     }
@@ -189,72 +189,72 @@ void PXiPlug::set(const char* text) {
 }
 
 void PXiPlug::set(void* pointer) {
-    if (type_ != kPointer)
-        throw PXiError(plugLabel(this) + ": a pointer cannot be set on a " + typeName(type_) +
+    if (m_type != kPointer)
+        throw PXiError(plugLabel(this) + ": a pointer cannot be set on a " + typeName(m_type) +
                        " plug");
-    if (upstream_) connect(nullptr);
-    pointerValue_ = pointer;
+    if (m_upstream) connect(nullptr);
+    m_pointerValue = pointer;
     afterSet();
 }
 
 void PXiPlug::unset() {
     dropFollow();
-    if (upstream_) connect(nullptr);
-    intValue_ = 0;
-    floatValue_ = 0.0f;
-    stringValue_ = PXiName();
-    pointerValue_ = nullptr;
+    if (m_upstream) connect(nullptr);
+    m_intValue = 0;
+    m_floatValue = 0.0f;
+    m_stringValue = PXiName();
+    m_pointerValue = nullptr;
     invalidate();
 }
 
 void PXiPlug::follow(PXiPlug* target, const PXiName& text) {
     // Refuse a cycle: walk what the target itself follows.
-    std::string chain = "'" + std::string(name_.c_str()) + "' -> '" + text.c_str() + "'";
+    std::string chain = "'" + std::string(m_name.c_str()) + "' -> '" + text.c_str() + "'";
     int steps = 0;
-    for (PXiPlug* p = target; p; p = p->target_ ? p->target_ : p->upstream_) {
+    for (PXiPlug* p = target; p; p = p->m_target ? p->m_target : p->m_upstream) {
         if (p == this)
             throw PXiError(plugLabel(this) + ": following " + chain + " closes a cycle of plugs");
-        if (p != target) chain += " -> '" + std::string(p->name_.c_str()) + "'";
+        if (p != target) chain += " -> '" + std::string(p->m_name.c_str()) + "'";
         if (++steps > kMaxChain) throw PXiError(plugLabel(this) + ": chain of plugs too long");
     }
     if (reaches(target, this))
         throw PXiError(plugLabel(this) + ": following '" + text.c_str() +
                        "' closes a cycle, since that plug is computed from this one");
     dropFollow();
-    if (upstream_) connect(nullptr);
-    target_ = target;
-    expression_ = text;
-    target->followers_.push_back(this);
+    if (m_upstream) connect(nullptr);
+    m_target = target;
+    m_expression = text;
+    target->m_followers.push_back(this);
 }
 
 void PXiPlug::dropFollow() {
-    if (!target_) return;
-    eraseOne(target_->followers_, this);
-    target_ = nullptr;
-    expression_ = PXiName();
+    if (!m_target) return;
+    eraseOne(m_target->m_followers, this);
+    m_target = nullptr;
+    m_expression = PXiName();
 }
 
 void PXiPlug::afterSet() {
-    valid_ = true;
-    if (evaluating_) {
+    m_valid = true;
+    if (m_evaluating) {
         // The node answering this plug: its dependents were made invalid when it was.
-        answered_ = true;
-        if ((flags_ & kNotify) && node_) node_->notify(this);
+        m_answered = true;
+        if ((m_flags & kNotify) && m_node) m_node->notify(this);
         return;
     }
     propagate();
-    if (node_) node_->notify(this);
+    if (m_node) m_node->notify(this);
 }
 
 // ---- validity ------------------------------------------------------------------------
 
 void PXiPlug::invalidate() {
-    valid_ = false;
+    m_valid = false;
     propagate();
 }
 
 void PXiPlug::markValidQuietly() {
-    if (!valid_) valid_ = true;
+    if (!m_valid) m_valid = true;
 }
 
 void PXiPlug::propagate() {
@@ -264,10 +264,10 @@ void PXiPlug::propagate() {
         PXiPlug* p = stack.back();
         stack.pop_back();
         for (const std::vector<PXiPlug*>* list :
-             {&p->dependents_, &p->followers_, &p->downstream_}) {
+             {&p->m_dependents, &p->m_followers, &p->m_downstream}) {
             for (PXiPlug* q : *list) {
                 if (seen.insert(q).second) {
-                    q->valid_ = false;
+                    q->m_valid = false;
                     stack.push_back(q);
                 }
             }
@@ -279,25 +279,25 @@ void PXiPlug::evaluate() {
     struct Running {
         PXiPlug* plug;
         explicit Running(PXiPlug* p) : plug(p) {
-            plug->evaluating_ = true;
-            plug->answered_ = false;
+            plug->m_evaluating = true;
+            plug->m_answered = false;
         }
         ~Running() {
-            plug->evaluating_ = false;
-            plug->answered_ = false;
+            plug->m_evaluating = false;
+            plug->m_answered = false;
         }
     } running(this);
-    if (node_) node_->eval(this);
+    if (m_node) m_node->eval(this);
     // Valid now, whether or not eval set a value: eval runs once per invalidation.
-    valid_ = true;
+    m_valid = true;
 }
 
 PXiPlug* PXiPlug::resolve() {
     PXiPlug* p = this;
     for (int steps = 0; steps < kMaxChain; ++steps) {
-        PXiPlug* next = p->upstream_ ? p->upstream_ : p->target_;
+        PXiPlug* next = p->m_upstream ? p->m_upstream : p->m_target;
         if (!next) {
-            if (!p->valid_ && !p->evaluating_) p->evaluate();
+            if (!p->m_valid && !p->m_evaluating) p->evaluate();
             return p;
         }
         p->markValidQuietly();
@@ -310,68 +310,68 @@ PXiPlug* PXiPlug::resolve() {
 
 int PXiPlug::asInt() {
     PXiPlug* p = resolve();
-    switch (p->type_) {
+    switch (p->m_type) {
         case kInt:
-            return p->intValue_;
+            return p->m_intValue;
         case kFloat:
-            return PXiRoundToInt(p->floatValue_);
+            return PXiRoundToInt(p->m_floatValue);
         case kString: {
             double v = 0.0;
-            return PXiParseDecimal(p->stringValue_.c_str(), v) ? PXiRoundToInt(v) : 0;
+            return PXiParseDecimal(p->m_stringValue.c_str(), v) ? PXiRoundToInt(v) : 0;
         }
         case kPointer:
-            return p->pointerValue_ ? 1 : 0;
+            return p->m_pointerValue ? 1 : 0;
     }
     return 0;
 }
 
 float PXiPlug::asFloat() {
     PXiPlug* p = resolve();
-    switch (p->type_) {
+    switch (p->m_type) {
         case kInt:
-            return static_cast<float>(p->intValue_);
+            return static_cast<float>(p->m_intValue);
         case kFloat:
-            return p->floatValue_;
+            return p->m_floatValue;
         case kString: {
             double v = 0.0;
-            return PXiParseDecimal(p->stringValue_.c_str(), v) ? PXiToFloat(v) : 0.0f;
+            return PXiParseDecimal(p->m_stringValue.c_str(), v) ? PXiToFloat(v) : 0.0f;
         }
         case kPointer:
-            return p->pointerValue_ ? 1.0f : 0.0f;
+            return p->m_pointerValue ? 1.0f : 0.0f;
     }
     return 0.0f;
 }
 
 PXiName PXiPlug::asString() {
-    if (!upstream_ && target_) {
+    if (!m_upstream && m_target) {
         resolve();
-        return expression_;
+        return m_expression;
     }
     PXiPlug* p = resolve();
-    switch (p->type_) {
+    switch (p->m_type) {
         case kInt:
-            return PXiName::getString(std::to_string(p->intValue_));
+            return PXiName::getString(std::to_string(p->m_intValue));
         case kFloat:
-            return PXiName::getString(PXiFloatText(p->floatValue_));
+            return PXiName::getString(PXiFloatText(p->m_floatValue));
         case kString:
-            return p->stringValue_;
+            return p->m_stringValue;
         case kPointer:
-            return p->pointerValue_ ? PXiName::sprintf("%p", p->pointerValue_) : PXiName("0");
+            return p->m_pointerValue ? PXiName::sprintf("%p", p->m_pointerValue) : PXiName("0");
     }
     return PXiName();
 }
 
 void* PXiPlug::asVoid() {
     PXiPlug* p = resolve();
-    switch (p->type_) {
+    switch (p->m_type) {
         case kInt:
-            return &p->intValue_;
+            return &p->m_intValue;
         case kFloat:
-            return &p->floatValue_;
+            return &p->m_floatValue;
         case kString:
-            return const_cast<char*>(p->stringValue_.c_str());
+            return const_cast<char*>(p->m_stringValue.c_str());
         case kPointer:
-            return p->pointerValue_;
+            return p->m_pointerValue;
     }
     return p;
 }
@@ -380,9 +380,9 @@ void* PXiPlug::asVoid() {
 
 void PXiPlug::setFlag(int flag, int on, int) {
     if (on)
-        flags_ |= flag;
+        m_flags |= flag;
     else
-        flags_ &= ~flag;
+        m_flags &= ~flag;
 }
 
 void PXiPlug::addDependencyList(PXiPlug* const* plugs, int count) {
@@ -394,28 +394,28 @@ void PXiPlug::addDependentList(PXiPlug* const* plugs, int count) {
 }
 
 void PXiPlug::addDependency(PXiPlug* plug) {
-    if (!plug || plug == this || contains(dependencies_, plug)) return;
-    dependencies_.push_back(plug);
-    plug->dependents_.push_back(this);
+    if (!plug || plug == this || contains(m_dependencies, plug)) return;
+    m_dependencies.push_back(plug);
+    plug->m_dependents.push_back(this);
     invalidate();
 }
 
 void PXiPlug::removeDependency(PXiPlug* plug) {
-    if (!plug || !contains(dependencies_, plug)) return;
-    eraseOne(dependencies_, plug);
-    eraseOne(plug->dependents_, this);
+    if (!plug || !contains(m_dependencies, plug)) return;
+    eraseOne(m_dependencies, plug);
+    eraseOne(plug->m_dependents, this);
     invalidate();
 }
 
 int PXiPlug::hasDependency(PXiPlug* plug, int transitive) const {
     if (!plug) return 0;
-    if (!transitive) return contains(dependencies_, plug) ? 1 : 0;
+    if (!transitive) return contains(m_dependencies, plug) ? 1 : 0;
     std::vector<const PXiPlug*> stack{this};
     std::unordered_set<const PXiPlug*> seen{this};
     while (!stack.empty()) {
         const PXiPlug* p = stack.back();
         stack.pop_back();
-        for (PXiPlug* q : p->dependencies_) {
+        for (PXiPlug* q : p->m_dependencies) {
             if (q == plug) return 1;
             if (seen.insert(q).second) stack.push_back(q);
         }
@@ -424,19 +424,19 @@ int PXiPlug::hasDependency(PXiPlug* plug, int transitive) const {
 }
 
 int PXiPlug::connect(PXiPlug* upstream) {
-    if (upstream == upstream_) return 0;
+    if (upstream == m_upstream) return 0;
     if (upstream) {
-        if ((upstream->type_ == kImage) != (type_ == kImage))
+        if ((upstream->m_type == kImage) != (m_type == kImage))
             throw PXiError(plugLabel(this) + ": cannot take its value from " + plugLabel(upstream) +
-                           " (" + typeName(upstream->type_) + ")");
+                           " (" + typeName(upstream->m_type) + ")");
         if (reaches(upstream, this))
             throw PXiError(plugLabel(this) + ": connecting it to " + plugLabel(upstream) +
                            " closes a cycle");
     }
     dropFollow();
-    if (upstream_) eraseOne(upstream_->downstream_, this);
-    upstream_ = upstream;
-    if (upstream) upstream->downstream_.push_back(this);
+    if (m_upstream) eraseOne(m_upstream->m_downstream, this);
+    m_upstream = upstream;
+    if (upstream) upstream->m_downstream.push_back(this);
     invalidate();
     return 0;
 }
@@ -445,13 +445,13 @@ int PXiPlug::detach(PXiPlug* plug) {
     if (!plug) {
         connect(nullptr);
         dropFollow();
-        for (PXiPlug* d : dependencies_) eraseOne(d->dependents_, this);
-        dependencies_.clear();
+        for (PXiPlug* d : m_dependencies) eraseOne(d->m_dependents, this);
+        m_dependencies.clear();
         invalidate();
         return 0;
     }
-    if (plug == upstream_) return connect(nullptr);
-    if (plug == target_) {
+    if (plug == m_upstream) return connect(nullptr);
+    if (plug == m_target) {
         dropFollow();
         invalidate();
         return 0;

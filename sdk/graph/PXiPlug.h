@@ -1,5 +1,4 @@
-#ifndef PXSDK_PXIPLUG_H
-#define PXSDK_PXIPLUG_H
+#pragma once
 
 #include <vector>
 
@@ -7,32 +6,30 @@
 
 class PXiNode;
 
-/*
- * A typed value owned by a node, with dependency tracking and lazy evaluation.
- *
- * Types: string (25), float (10), int (6), pointer (3) and image (40, see PXiIPlug).
- *
- * Validity. Setting a plug makes it valid and makes every plug that depends on it invalid,
- * transitively. Reading an invalid plug (asInt, asFloat, asString, asVoid) first calls its
- * node's eval(plug) once; afterwards the plug is valid whether or not eval set it, so eval runs
- * exactly once per invalidation. A read of a plug whose eval is already running (a cycle of
- * dependencies) returns its current value instead of evaluating again. unset() drops the
- * value and makes the plug invalid.
- *
- * Expressions. A text set on a float or int plug is its expression: either a decimal number
- * ("0.5", "-2", "1e-3"), stored as that number (rounded to nearest for an int plug), or the
- * name of another float or int plug of the same node, which this plug then follows: it reads
- * that plug's value and becomes invalid whenever that plug changes. Naming no number plug of
- * the node, or closing a cycle of names, throws PXiError with a readable message and leaves
- * the plug as it was. asString() of a following plug gives the name it follows.
- *
- * Connections. connect(upstream) makes this plug take its value from the upstream plug (any
- * node); disconnecting or setting a value ends that. A connection that would close a cycle
- * throws PXiError.
- *
- * Plugs are used from one thread at a time (the thread evaluating the graph); reading plugs
- * that are all valid is safe from many threads at once, which is what the threaded fill does.
- */
+// A typed value owned by a node, with dependency tracking and lazy evaluation.
+//
+// Types: string (25), float (10), int (6), pointer (3) and image (40, see PXiIPlug).
+//
+// Validity. Setting a plug makes it valid and makes every plug that depends on it invalid,
+// transitively. Reading an invalid plug (asInt, asFloat, asString, asVoid) first calls its
+// node's eval(plug) once; afterwards the plug is valid whether or not eval set it, so eval runs
+// exactly once per invalidation. A read of a plug whose eval is already running (a cycle of
+// dependencies) returns its current value instead of evaluating again. unset() drops the
+// value and makes the plug invalid.
+//
+// Expressions. A text set on a float or int plug is its expression: either a decimal number
+// ("0.5", "-2", "1e-3"), stored as that number (rounded to nearest for an int plug), or the
+// name of another float or int plug of the same node, which this plug then follows: it reads
+// that plug's value and becomes invalid whenever that plug changes. Naming no number plug of
+// the node, or closing a cycle of names, throws PXiError with a readable message and leaves
+// the plug as it was. asString() of a following plug gives the name it follows.
+//
+// Connections. connect(upstream) makes this plug take its value from the upstream plug (any
+// node); disconnecting or setting a value ends that. A connection that would close a cycle
+// throws PXiError.
+//
+// Plugs are used from one thread at a time (the thread evaluating the graph); reading plugs
+// that are all valid is safe from many threads at once, which is what the threaded fill does.
 class PXiPlug {
 public:
     enum Type { kPointer = 3, kInt = 6, kFloat = 10, kString = 25, kImage = 40 };
@@ -47,10 +44,10 @@ public:
     PXiPlug(const PXiPlug&) = delete;
     PXiPlug& operator=(const PXiPlug&) = delete;
 
-    PXiNode* getNode() const { return node_; }
-    const PXiName& getName() const { return name_; }
-    int getType() const { return type_; }
-    int getIO() const { return io_; }
+    PXiNode* getNode() const { return m_node; }
+    const PXiName& getName() const { return m_name; }
+    int getType() const { return m_type; }
+    int getIO() const { return m_io; }
 
     // Storing a value. Numbers convert between int and float (float -> int rounds to nearest,
     // NaN gives 0); a number set on a string plug is stored as its shortest text; a text or
@@ -72,14 +69,14 @@ public:
     float asFloat();
     PXiName asString();
     void* asVoid();
-    int isValid() const { return valid_ ? 1 : 0; }
+    int isValid() const { return m_valid ? 1 : 0; }
 
     // The expression text a float or int plug follows, or the empty name.
-    const PXiName& getExpression() const { return expression_; }
+    const PXiName& getExpression() const { return m_expression; }
 
     void setFlag(int flag, int on, int reserved = 0);
-    int getFlag(int flag) const { return (flags_ & flag) ? 1 : 0; }
-    int getFlags() const { return flags_; }
+    int getFlag(int flag) const { return (m_flags & flag) ? 1 : 0; }
+    int getFlags() const { return m_flags; }
 
     // Dependencies: a plug depends on others when its value is computed from them.
     // addDependencies(a, b, ..., nullptr): this plug depends on each listed plug.
@@ -101,8 +98,8 @@ public:
     void removeDependency(PXiPlug* plug);
     // 1 when this plug depends on plug: directly, or with transitive != 0 through others.
     int hasDependency(PXiPlug* plug, int transitive) const;
-    const std::vector<PXiPlug*>& getDependencies() const { return dependencies_; }
-    const std::vector<PXiPlug*>& getDependents() const { return dependents_; }
+    const std::vector<PXiPlug*>& getDependencies() const { return m_dependencies; }
+    const std::vector<PXiPlug*>& getDependents() const { return m_dependents; }
 
     // Connections. connect(nullptr) disconnects. detach(nullptr) ends the connection, the
     // expression and every dependency of this plug: afterwards only the dependencies declared
@@ -110,13 +107,13 @@ public:
     // the connection to p, or the dependency on p. Return 0.
     virtual int connect(PXiPlug* upstream);
     virtual int detach(PXiPlug* plug);
-    int isConnected() const { return upstream_ != nullptr; }
-    PXiPlug* getUpstream() const { return upstream_; }
+    int isConnected() const { return m_upstream != nullptr; }
+    PXiPlug* getUpstream() const { return m_upstream; }
 
     // 1 while the node's eval for this plug runs and has set the plug: lets a base class's
     // eval tell whether a derived eval already answered the plug.
-    int isAnswered() const { return (evaluating_ && answered_) ? 1 : 0; }
-    int isEvaluating() const { return evaluating_ ? 1 : 0; }
+    int isAnswered() const { return (m_evaluating && m_answered) ? 1 : 0; }
+    int isEvaluating() const { return m_evaluating ? 1 : 0; }
 
 protected:
     // Makes this plug and everything depending on it invalid.
@@ -138,29 +135,27 @@ private:
     void evaluate();
     void propagate();
 
-    PXiNode* node_;
-    PXiName name_;
-    int type_;
-    int io_;
-    int flags_ = 0;
+    PXiNode* m_node;
+    PXiName m_name;
+    int m_type;
+    int m_io;
+    int m_flags = 0;
 
     // Value.
-    int intValue_ = 0;
-    float floatValue_ = 0.0f;
-    PXiName stringValue_;
-    void* pointerValue_ = nullptr;
-    PXiName expression_;           // text followed, for float and int plugs
-    PXiPlug* target_ = nullptr;    // plug followed by the expression
-    PXiPlug* upstream_ = nullptr;  // connection
-    std::vector<PXiPlug*> downstream_;
-    std::vector<PXiPlug*> followers_;
+    int m_intValue = 0;
+    float m_floatValue = 0.0f;
+    PXiName m_stringValue;
+    void* m_pointerValue = nullptr;
+    PXiName m_expression;           // text followed, for float and int plugs
+    PXiPlug* m_target = nullptr;    // plug followed by the expression
+    PXiPlug* m_upstream = nullptr;  // connection
+    std::vector<PXiPlug*> m_downstream;
+    std::vector<PXiPlug*> m_followers;
 
-    bool valid_ = true;
-    bool evaluating_ = false;
-    bool answered_ = false;
+    bool m_valid = true;
+    bool m_evaluating = false;
+    bool m_answered = false;
 
-    std::vector<PXiPlug*> dependencies_;  // plugs this one depends on
-    std::vector<PXiPlug*> dependents_;    // plugs depending on this one
+    std::vector<PXiPlug*> m_dependencies;  // plugs this one depends on
+    std::vector<PXiPlug*> m_dependents;    // plugs depending on this one
 };
-
-#endif

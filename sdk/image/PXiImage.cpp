@@ -165,12 +165,12 @@ PXiIRect PXiIRect::intersect(const PXiIRect& other) const {
 
 // ---- PXiIBuf --------------------------------------------------------------------------
 
-PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : rect_(rect), depth_(depth) {
+PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : m_rect(rect), m_depth(depth) {
     if (!validDepth(depth))
         throw PXiError("image buffers hold 1, 2 or 4 bytes per sample, not " +
                        std::to_string(depth));
     if (rect.isEmpty()) {
-        rect_ = PXiIRect(rect.x1, rect.y1, rect.x1, rect.y1);
+        m_rect = PXiIRect(rect.x1, rect.y1, rect.x1, rect.y1);
         return;
     }
     const unsigned long long width = static_cast<unsigned long long>(rect.width());
@@ -185,53 +185,53 @@ PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : rect_(rect), dept
         throw PXiError("an image of " + std::to_string(rect.width()) + " x " +
                        std::to_string(rect.height()) + " pixels is too large to hold");
     try {
-        own_.assign(static_cast<std::size_t>(bytes), 0);
+        m_own.assign(static_cast<std::size_t>(bytes), 0);
     } catch (const std::bad_alloc&) {
         throw PXiError("out of memory for an image of " + std::to_string(rect.width()) + " x " +
                        std::to_string(rect.height()) + " pixels");
     }
-    extra_ = extra;
-    data_ = own_.data();
+    m_extra = extra;
+    m_data = m_own.data();
 }
 
 PXiIBuf::PXiIBuf(PXiIBuf&& o) noexcept
-    : data_(o.data_),
-      rect_(o.rect_),
-      extra_(o.extra_),
-      depth_(o.depth_),
-      source_(o.source_),
-      own_(std::move(o.own_)) {
-    o.data_ = nullptr;
-    o.source_ = nullptr;
+    : m_data(o.m_data),
+      m_rect(o.m_rect),
+      m_extra(o.m_extra),
+      m_depth(o.m_depth),
+      m_source(o.m_source),
+      m_own(std::move(o.m_own)) {
+    o.m_data = nullptr;
+    o.m_source = nullptr;
 }
 
 PXiIBuf& PXiIBuf::operator=(PXiIBuf&& o) noexcept {
     if (this != &o) {
-        data_ = o.data_;
-        rect_ = o.rect_;
-        extra_ = o.extra_;
-        depth_ = o.depth_;
-        source_ = o.source_;
-        own_ = std::move(o.own_);
-        o.data_ = nullptr;
-        o.source_ = nullptr;
+        m_data = o.m_data;
+        m_rect = o.m_rect;
+        m_extra = o.m_extra;
+        m_depth = o.m_depth;
+        m_source = o.m_source;
+        m_own = std::move(o.m_own);
+        o.m_data = nullptr;
+        o.m_source = nullptr;
     }
     return *this;
 }
 
 PXiIBuf PXiIBuf::withoutData(const PXiIRect& rect, int depth) {
     PXiIBuf b;
-    b.rect_ = rect;
-    b.depth_ = validDepth(depth) ? depth : 1;
+    b.m_rect = rect;
+    b.m_depth = validDepth(depth) ? depth : 1;
     return b;
 }
 
 void* PXiIBuf::pixelAddress(int x, int y) const {
-    if (!data_) return nullptr;
-    std::ptrdiff_t offset = (static_cast<std::ptrdiff_t>(y - rect_.y1) * getRowSamples() +
-                             4 * static_cast<std::ptrdiff_t>(x - rect_.x1)) *
-                            depth_;
-    return data_ + offset;
+    if (!m_data) return nullptr;
+    std::ptrdiff_t offset = (static_cast<std::ptrdiff_t>(y - m_rect.y1) * getRowSamples() +
+                             4 * static_cast<std::ptrdiff_t>(x - m_rect.x1)) *
+                            m_depth;
+    return m_data + offset;
 }
 
 int PXiIBuf::threadIBuf(PXiIBuf& view, PXiIRect& rect, int depth, int threadIndex, int threadCount,
@@ -244,14 +244,14 @@ int PXiIBuf::threadIBuf(PXiIBuf& view, PXiIRect& rect, int depth, int threadInde
         rect.y1 = static_cast<int>(first + rows * threadIndex / threadCount);
         rect.y2 = static_cast<int>(first + rows * (threadIndex + 1) / threadCount);
     }
-    view.own_.clear();
-    view.own_.shrink_to_fit();
-    view.source_ = this;
-    view.rect_ = rect;
-    view.depth_ = validDepth(depth) ? depth : depth_;
-    const bool inPlace = data_ && depth == depth_ && !rect.isEmpty() && rect_.contains(rect);
-    view.data_ = inPlace ? static_cast<unsigned char*>(pixelAddress(rect.x1, rect.y1)) : nullptr;
-    view.extra_ =
+    view.m_own.clear();
+    view.m_own.shrink_to_fit();
+    view.m_source = this;
+    view.m_rect = rect;
+    view.m_depth = validDepth(depth) ? depth : m_depth;
+    const bool inPlace = m_data && depth == m_depth && !rect.isEmpty() && m_rect.contains(rect);
+    view.m_data = inPlace ? static_cast<unsigned char*>(pixelAddress(rect.x1, rect.y1)) : nullptr;
+    view.m_extra =
         inPlace ? static_cast<int>(getRowSamples() - 4 * static_cast<std::ptrdiff_t>(rect.width()))
                 : 0;
     return 0;
@@ -261,38 +261,38 @@ int PXiIBuf::expand(int width, int depth, const PXiBPixel& bp, int channels, int
     if (!validDepth(depth))
         throw PXiError("image buffers hold 1, 2 or 4 bytes per sample, not " +
                        std::to_string(depth));
-    const PXiIBuf* src = source_ ? source_ : this;
-    const PXiIRect band(rect_.x1, rect_.y1, rect_.x1 + std::max(width, 0), rect_.y2);
+    const PXiIBuf* src = m_source ? m_source : this;
+    const PXiIRect band(m_rect.x1, m_rect.y1, m_rect.x1 + std::max(width, 0), m_rect.y2);
     const int fillMask = mask & ~channels & 15;
     if (band.isEmpty()) {
-        data_ = nullptr;
-        extra_ = 0;
-        depth_ = depth;
-        rect_ = band;
+        m_data = nullptr;
+        m_extra = 0;
+        m_depth = depth;
+        m_rect = band;
         return 0;
     }
-    if (src->data_ && src->depth_ == depth && src->rect_.contains(band)) {
+    if (src->m_data && src->m_depth == depth && src->m_rect.contains(band)) {
         unsigned char* at = static_cast<unsigned char*>(src->pixelAddress(band.x1, band.y1));
         const int extra =
             static_cast<int>(src->getRowSamples() - 4 * static_cast<std::ptrdiff_t>(band.width()));
         if (src != this) {
-            own_.clear();
-            own_.shrink_to_fit();
+            m_own.clear();
+            m_own.shrink_to_fit();
         }
-        data_ = at;
-        extra_ = extra;
-        depth_ = depth;
-        rect_ = band;
-        fillChannels(data_, band.height(), band.width(), getRowSamples(), depth, fillMask, bp);
+        m_data = at;
+        m_extra = extra;
+        m_depth = depth;
+        m_rect = band;
+        fillChannels(m_data, band.height(), band.width(), getRowSamples(), depth, fillMask, bp);
         return 0;
     }
     // Samples of its own: the source's pixels where it has them, bp everywhere else.
     PXiIBuf fresh(band, depth, 0);
-    fillChannels(fresh.data_, band.height(), band.width(), fresh.getRowSamples(), depth, 15, bp);
-    if (src->data_) {
-        const PXiIRect common = band.intersect(src->rect_);
+    fillChannels(fresh.m_data, band.height(), band.width(), fresh.getRowSamples(), depth, 15, bp);
+    if (src->m_data) {
+        const PXiIRect common = band.intersect(src->m_rect);
         if (!common.isEmpty()) {
-            LineConverter convert = lineConverter(src->depth_, depth);
+            LineConverter convert = lineConverter(src->m_depth, depth);
             for (int y = common.y1; y < common.y2; ++y)
                 convert(static_cast<const unsigned char*>(src->pixelAddress(common.x1, y)),
                         static_cast<unsigned char*>(fresh.pixelAddress(common.x1, y)),
@@ -302,12 +302,12 @@ int PXiIBuf::expand(int width, int depth, const PXiBPixel& bp, int channels, int
                          bp);
         }
     }
-    own_.swap(fresh.own_);
-    data_ = own_.data();
-    extra_ = 0;
-    depth_ = depth;
-    rect_ = band;
-    source_ = nullptr;
+    m_own.swap(fresh.m_own);
+    m_data = m_own.data();
+    m_extra = 0;
+    m_depth = depth;
+    m_rect = band;
+    m_source = nullptr;
     return 0;
 }
 
@@ -315,16 +315,16 @@ PXiIBuf PXiIBuf::converted(int depth) const {
     if (!validDepth(depth))
         throw PXiError("image buffers hold 1, 2 or 4 bytes per sample, not " +
                        std::to_string(depth));
-    if (!data_) return withoutData(rect_, depth);
-    PXiIBuf out(rect_, depth);
-    LineConverter convert = lineConverter(depth_, depth);
-    for (int y = rect_.y1; y < rect_.y2; ++y)
-        convert(static_cast<const unsigned char*>(pixelAddress(rect_.x1, y)),
-                static_cast<unsigned char*>(out.pixelAddress(rect_.x1, y)),
-                4 * static_cast<std::size_t>(rect_.width()));
+    if (!m_data) return withoutData(m_rect, depth);
+    PXiIBuf out(m_rect, depth);
+    LineConverter convert = lineConverter(m_depth, depth);
+    for (int y = m_rect.y1; y < m_rect.y2; ++y)
+        convert(static_cast<const unsigned char*>(pixelAddress(m_rect.x1, y)),
+                static_cast<unsigned char*>(out.pixelAddress(m_rect.x1, y)),
+                4 * static_cast<std::size_t>(m_rect.width()));
     return out;
 }
 
 void PXiIBuf::fill(const PXiBPixel& bp) {
-    fillChannels(data_, rect_.height(), rect_.width(), getRowSamples(), depth_, 15, bp);
+    fillChannels(m_data, m_rect.height(), m_rect.width(), getRowSamples(), m_depth, 15, bp);
 }

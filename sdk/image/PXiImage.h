@@ -1,21 +1,18 @@
-#ifndef PXSDK_PXIIMAGE_H
-#define PXSDK_PXIIMAGE_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-/*
- * Image values: the background pixel, integer rectangles and sample buffers.
- *
- * Sample layout everywhere: every pixel has 4 interleaved samples in the order A, B, G, R
- * (sample 0 alpha, sample 3 red); a sample is `depth` bytes wide: 1 (unsigned 8-bit),
- * 2 (unsigned 16-bit) or 4 (float, 0..1 nominal). Channel masks: A = 1, B = 2, G = 4, R = 8.
- */
+// Image values: the background pixel, integer rectangles and sample buffers.
+//
+// Sample layout everywhere: every pixel has 4 interleaved samples in the order A, B, G, R
+// (sample 0 alpha, sample 3 red); a sample is `depth` bytes wide: 1 (unsigned 8-bit),
+// 2 (unsigned 16-bit) or 4 (float, 0..1 nominal). Channel masks: A = 1, B = 2, G = 4, R = 8.
 
 enum PXiChannelMask { PXiChanA = 1, PXiChanB = 2, PXiChanG = 4, PXiChanR = 8, PXiChanAll = 15 };
 
-/* A background pixel: four floats (0..1 nominal) in the order A, B, G, R, then a flags word. */
+// A background pixel: four floats (0..1 nominal) in the order A, B, G, R, then a flags word.
 struct PXiBPixel {
     float a = 0.0f;
     float b = 0.0f;
@@ -34,7 +31,7 @@ struct PXiBPixel {
     void quantize(int depth);
 };
 
-/* An integer rectangle: columns x1..x2-1, rows y1..y2-1 (x2 and y2 exclusive). */
+// An integer rectangle: columns x1..x2-1, rows y1..y2-1 (x2 and y2 exclusive).
 struct PXiIRect {
     int x1 = 0;
     int y1 = 0;
@@ -61,15 +58,13 @@ struct PXiIRect {
     PXiIRect intersect(const PXiIRect& other) const;
 };
 
-/*
- * A buffer of samples over a rectangle, or a view of part of another buffer.
- *
- * The sample of channel c of pixel (x, y) is at byte
- *   ((y - rect.y1) * (4 * width + extra) + (x - rect.x1) * 4 + c) * depth
- * from getData(). A buffer with no image has a null data pointer. Buffers own their samples
- * (RAII); views (made by threadIBuf) address another buffer's samples and must not outlive it.
- * Move-only.
- */
+// A buffer of samples over a rectangle, or a view of part of another buffer.
+//
+// The sample of channel c of pixel (x, y) is at byte
+//   ((y - rect.y1) * (4 * width + extra) + (x - rect.x1) * 4 + c) * depth
+// from getData(). A buffer with no image has a null data pointer. Buffers own their samples
+// (RAII); views (made by threadIBuf) address another buffer's samples and must not outlive it.
+// Move-only.
 class PXiIBuf {
 public:
     PXiIBuf() = default;
@@ -84,17 +79,17 @@ public:
     PXiIBuf& operator=(const PXiIBuf&) = delete;
     ~PXiIBuf() = default;
 
-    void* getData() const { return data_; }
-    int getExtra() const { return extra_; }       // extra samples at the end of each row
-    int getFirstRow() const { return rect_.y1; }  // row (y) of the first row held
-    int getNumRows() const { return rect_.height(); }
-    int getFirstColumn() const { return rect_.x1; }
-    int getWidth() const { return rect_.width(); }
-    int getDepth() const { return depth_; }
-    const PXiIRect& getRect() const { return rect_; }
+    void* getData() const { return m_data; }
+    int getExtra() const { return m_extra; }       // extra samples at the end of each row
+    int getFirstRow() const { return m_rect.y1; }  // row (y) of the first row held
+    int getNumRows() const { return m_rect.height(); }
+    int getFirstColumn() const { return m_rect.x1; }
+    int getWidth() const { return m_rect.width(); }
+    int getDepth() const { return m_depth; }
+    const PXiIRect& getRect() const { return m_rect; }
     // Samples from one row to the next: 4 * width + extra.
     std::ptrdiff_t getRowSamples() const {
-        return 4 * static_cast<std::ptrdiff_t>(getWidth()) + extra_;
+        return 4 * static_cast<std::ptrdiff_t>(getWidth()) + m_extra;
     }
     // Address of sample 0 of pixel (x, y), which must lie within getRect(); null without data.
     void* pixelAddress(int x, int y) const;
@@ -133,12 +128,10 @@ public:
     void fill(const PXiBPixel& bp);
 
 private:
-    unsigned char* data_ = nullptr;
-    PXiIRect rect_;
-    int extra_ = 0;
-    int depth_ = 1;
-    const PXiIBuf* source_ = nullptr;  // the buffer a view addresses
-    std::vector<unsigned char> own_;
+    unsigned char* m_data = nullptr;
+    PXiIRect m_rect;
+    int m_extra = 0;
+    int m_depth = 1;
+    const PXiIBuf* m_source = nullptr;  // the buffer a view addresses
+    std::vector<unsigned char> m_own;
 };
-
-#endif

@@ -17,7 +17,7 @@ PluginList& pluginList() {
 
 }  // namespace
 
-PXxPlugin::PXxPlugin(const PXiName& name) : name_(name) {
+PXxPlugin::PXxPlugin(const PXiName& name) : m_name(name) {
     PluginList& l = pluginList();
     std::lock_guard<std::mutex> lock(l.mutex);
     l.plugins.push_back(this);

@@ -1,15 +1,12 @@
-#ifndef PXSDK_PXXPLUGIN_H
-#define PXSDK_PXXPLUGIN_H
+#pragma once
 
 #include <vector>
 
 #include "sdk/base/PXiName.h"
 
-/*
- * Base of a plug-in's global object. Keeps the plug-in's name and a status word, 0 when all
- * is well (a plug-in stores there what compiling its declarations returned). Every live
- * plug-in object is listed (getPlugins), so the host can report the status of each by name.
- */
+// Base of a plug-in's global object. Keeps the plug-in's name and a status word, 0 when all
+// is well (a plug-in stores there what compiling its declarations returned). Every live
+// plug-in object is listed (getPlugins), so the host can report the status of each by name.
 class PXxPlugin {
 public:
     explicit PXxPlugin(const PXiName& name);
@@ -17,16 +14,14 @@ public:
     PXxPlugin(const PXxPlugin&) = delete;
     PXxPlugin& operator=(const PXxPlugin&) = delete;
 
-    const PXiName& getName() const { return name_; }
-    int getStatus() const { return status_; }
-    void setStatus(int status) { status_ = status; }
+    const PXiName& getName() const { return m_name; }
+    int getStatus() const { return m_status; }
+    void setStatus(int status) { m_status = status; }
 
     // The live plug-in objects, in order of construction.
     static std::vector<PXxPlugin*> getPlugins();
 
 protected:
-    PXiName name_;
-    int status_ = 0;
+    PXiName m_name;
+    int m_status = 0;
 };
-
-#endif

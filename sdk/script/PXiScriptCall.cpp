@@ -1,11 +1,11 @@
-// Calls to exported functions. An address found by name is called through a pointer of its real
-// type, PXiIPlug* (*)(PXiIPlug* x K, const char* x M): one instantiation per (K, M) of the
-// supported family, picked from a table at run time.
+#include "sdk/script/PXiScriptFunction.h"
+
 #include <array>
 #include <utility>
 
-#include "sdk/script/PXiScriptFunction.h"
-
+// Calls to exported functions. An address found by name is called through a pointer of its real
+// type, PXiIPlug* (*)(PXiIPlug* x K, const char* x M): one instantiation per (K, M) of the
+// supported family, picked from a table at run time.
 namespace {
 
 template <size_t>

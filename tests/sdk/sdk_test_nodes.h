@@ -1,5 +1,4 @@
-#ifndef PXSDK_TESTS_SDK_TEST_NODES_H
-#define PXSDK_TESTS_SDK_TEST_NODES_H
+#pragma once
 
 #include <map>
 #include <string>
@@ -35,5 +34,3 @@ public:
     PXiPlug *a, *b, *sum, *twice, *label, *count;
     std::map<std::string, int> evals, notified;
 };
-
-#endif

@@ -36,10 +36,10 @@ std::string lastCall;
 class TestPlugin : public PXxPlugin {
 public:
     TestPlugin() : PXxPlugin(PXiName::getString(kPluginName)) {
-        if (status_ == 0) {
+        if (m_status == 0) {
             PXiValue value;
-            status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, value,
-                                         PXiName::getString(kDeclarations), getName());
+            m_status = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, value,
+                                          PXiName::getString(kDeclarations), getName());
         }
     }
 
