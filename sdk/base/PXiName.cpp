@@ -194,8 +194,6 @@ PXiName PXiName::compress() const {
     return getString(out);
 }
 
-std::size_t PXiName::length() const { return std::strlen(m_text); }
-
 bool PXiName::operator<(const PXiName& other) const {
     return std::strcmp(m_text, other.m_text) < 0;
 }

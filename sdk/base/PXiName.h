@@ -41,8 +41,6 @@ public:
     PXiName compress() const;
 
     const char* c_str() const { return m_text; }
-    const char* getChars() const { return m_text; }
-    std::size_t length() const;
     bool empty() const { return m_text[0] == '\0'; }
 
     bool operator==(const PXiName& other) const { return m_text == other.m_text; }

@@ -53,13 +53,6 @@ void PXiClassName::registerFactory(const PXiName& cls, Factory factory) {
     r.add(cls, PXiName()).factory = factory;
 }
 
-void PXiClassName::unregisterFactory(const PXiName& cls) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto found = r.classes.find(cls);
-    if (found != r.classes.end()) found->second.factory = nullptr;
-}
-
 bool PXiClassName::isRegistered(const PXiName& cls) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);

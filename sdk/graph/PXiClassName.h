@@ -22,8 +22,6 @@ public:
     static void registerFactoryOf(const PXiName& cls) {
         registerFactory(cls, []() -> PXiNode* { return new T(); });
     }
-    // Removes the factory (a plug-in being unloaded); the class name stays registered.
-    static void unregisterFactory(const PXiName& cls);
 
     static bool isRegistered(const PXiName& cls);
     // The parent class name, or the empty name for an unknown class.

@@ -109,8 +109,6 @@ void PXiIPlug::setDod(const PXiIRect& dod) {
     m_hasDod = true;
 }
 
-void PXiIPlug::clearDod() { m_hasDod = false; }
-
 PXiIRect PXiIPlug::getRoi() {
     if (m_hasRoi) return m_roi;
     return PXiIRect(0, 0, m_width->asInt(), m_height->asInt());

@@ -34,7 +34,6 @@ public:
     // unconnected input the empty rectangle.
     PXiIRect getDod();
     void setDod(const PXiIRect& dod);
-    void clearDod();
     // Region of interest: the part of the image being rendered, set by the render driver.
     // Until set: (0, 0, width, height).
     PXiIRect getRoi();

@@ -23,7 +23,10 @@ class PXiScope;
 class PXiNode {
 public:
     PXiNode();
-    // Virtual operations, in this order:
+    // Virtual operations, in this order. Part of the SDK contract plug-ins rely on: a node
+    // class compiled against these slots finds each where it expects it, so they all stay,
+    // also those that nothing in this host calls (saveSelection, getSelectionSource,
+    // getPublicPlugs, retimePlugs, checkInterrupt, addChild, removeChild, getIconName).
     virtual ~PXiNode();
     // Called after a plug of this node was set (not for sets a node's eval makes on the plug
     // it is evaluating, unless the plug carries kNotify). The base does nothing.
@@ -54,10 +57,12 @@ public:
     virtual int retimePlugs(float factor);
     virtual PXiIPlug* getInput(int index);
     virtual PXiIPlug* getOutput();
+    // Makes child a child of this node, or no longer one (setParent on the child).
     virtual void addChild(PXiNode* child);
     virtual void removeChild(PXiNode* child);
     // Moves the node under a new parent (nullptr: no parent).
     virtual void setParent(PXiNode* parent);
+    // The name of the picture a node editor shows for the node; the base gives "node".
     virtual const char* getIconName() const;
     // A new node of the same class made by its plain constructor, or null when the class
     // cannot be made that way (the base).

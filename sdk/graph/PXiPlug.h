@@ -76,7 +76,6 @@ public:
 
     void setFlag(int flag, int on, int reserved = 0);
     int getFlag(int flag) const { return (m_flags & flag) ? 1 : 0; }
-    int getFlags() const { return m_flags; }
 
     // Dependencies: a plug depends on others when its value is computed from them.
     // addDependencies(a, b, ..., nullptr): this plug depends on each listed plug.
@@ -98,8 +97,6 @@ public:
     void removeDependency(PXiPlug* plug);
     // 1 when this plug depends on plug: directly, or with transitive != 0 through others.
     int hasDependency(PXiPlug* plug, int transitive) const;
-    const std::vector<PXiPlug*>& getDependencies() const { return m_dependencies; }
-    const std::vector<PXiPlug*>& getDependents() const { return m_dependents; }
 
     // Connections. connect(nullptr) disconnects. detach(nullptr) ends the connection, the
     // expression and every dependency of this plug: afterwards only the dependencies declared
@@ -113,7 +110,6 @@ public:
     // 1 while the node's eval for this plug runs and has set the plug: lets a base class's
     // eval tell whether a derived eval already answered the plug.
     int isAnswered() const { return (m_evaluating && m_answered) ? 1 : 0; }
-    int isEvaluating() const { return m_evaluating ? 1 : 0; }
 
 protected:
     // Makes this plug and everything depending on it invalid.
@@ -129,7 +125,6 @@ private:
     static bool reaches(const PXiPlug* from, const PXiPlug* to);
     void store(int kind);
     void afterSet();
-    void setNumberText(const char* text);
     void follow(PXiPlug* target, const PXiName& text);
     void dropFollow();
     void evaluate();

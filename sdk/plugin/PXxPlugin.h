@@ -16,7 +16,6 @@ public:
 
     const PXiName& getName() const { return m_name; }
     int getStatus() const { return m_status; }
-    void setStatus(int status) { m_status = status; }
 
     // The live plug-in objects, in order of construction.
     static std::vector<PXxPlugin*> getPlugins();

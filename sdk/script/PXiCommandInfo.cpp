@@ -84,11 +84,3 @@ std::shared_ptr<const PXiCommandDescription> PXiCommandInfo::find(const std::str
     auto it = r.commands.find(command);
     return it == r.commands.end() ? nullptr : it->second;
 }
-
-std::vector<std::string> PXiCommandInfo::commands() {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    std::vector<std::string> names;
-    for (const auto& entry : r.commands) names.push_back(entry.first);
-    return names;
-}

@@ -73,6 +73,4 @@ public:
     static void add(const char* command, const PXiCommandArgSpec* args, size_t count);
     // The description of `command`; null if none was added.
     static std::shared_ptr<const PXiCommandDescription> find(const std::string& command);
-    // Names of the described commands, sorted.
-    static std::vector<std::string> commands();
 };

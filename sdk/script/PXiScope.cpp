@@ -27,13 +27,6 @@ void PXiScope::declare(std::shared_ptr<const PXiScriptFunction> function) {
     m_functions.emplace(function->name, std::move(function));
 }
 
-std::vector<std::string> PXiScope::functionNames() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::string> names;
-    for (const auto& f : m_functions) names.push_back(f.first);
-    return names;
-}
-
 void PXiScope::bindHostFunction(const std::string& name, PXiHostFunction fn) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hostFunctions[name] = std::move(fn);

@@ -23,14 +23,11 @@ public:
     // The process's global scope, made on first use and never destroyed (plug-ins declare into
     // it from their static initialisation and may use it until they are unloaded).
     static PXiScope* getGlobal();
-    PXiScope* parent() const { return m_parent; }
 
     // The function declared under `name` here or in a parent; null if none.
     std::shared_ptr<const PXiScriptFunction> findFunction(const std::string& name) const;
     // Adds a declaration to this scope (the compiler's step once a text has compiled).
     void declare(std::shared_ptr<const PXiScriptFunction> function);
-    // Names of the functions declared in this scope, sorted.
-    std::vector<std::string> functionNames() const;
 
     // Makes calls to the function declared as `name` run `fn` (replacing an earlier binding).
     // The name may be declared before or after binding it.

@@ -18,7 +18,6 @@ public:
     const std::string& file() const { return m_file; }
     int line() const { return m_pos.line; }
     int column() const { return m_pos.column; }
-    PXiScriptPos pos() const { return m_pos; }
     // The message alone, without the place.
     const std::string& message() const { return m_message; }
 

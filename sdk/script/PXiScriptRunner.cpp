@@ -1,10 +1,5 @@
 #include "sdk/script/PXiScriptRunner.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
 #include "sdk/script/PXiCmplr.h"
 
 PXiIPlug* PXiScriptResult::image(const std::string& name) const {
@@ -26,17 +21,4 @@ PXiScriptResult PXiRunScript(const std::string& text, const std::string& fileNam
     for (const auto& entry : scope.values())
         if (entry.second.isImage()) result.images.emplace_back(entry.first, entry.second.image());
     return result;
-}
-
-PXiScriptResult PXiRunScriptFile(const std::string& path, PXiScope* parent) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        PXiScriptResult result;
-        result.error = PXiScriptError(
-            path, PXiScriptPos{}, std::string("cannot read the script: ") + std::strerror(errno));
-        return result;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return PXiRunScript(text.str(), path, parent);
 }

@@ -35,6 +35,3 @@ struct PXiScriptResult {
 // Never throws for any text.
 PXiScriptResult PXiRunScript(const std::string& text, const std::string& fileName,
                              PXiScope* parent = nullptr);
-
-// Reads the script file at `path` and runs it as above; an unreadable file is an error naming it.
-PXiScriptResult PXiRunScriptFile(const std::string& path, PXiScope* parent = nullptr);

@@ -10,7 +10,6 @@ public:
     enum Kind { Null, Image, Float, Int, String };
 
     constexpr PXiType(Kind kind = Null) : m_kind(kind) {}
-    Kind kind() const { return m_kind; }
     // "null", "image", "float", "int", "string".
     const char* name() const;
     bool operator==(const PXiType& o) const { return m_kind == o.m_kind; }
