@@ -17,7 +17,7 @@
 #include "app/FrameRange.h"
 #include "app/HostError.h"
 #include "app/InstallLayout.h"
-#include "app/ScriptFiles.h"
+#include "app/ScriptFile.h"
 #include "app/StderrCapture.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/graph/PXiIPlug.h"
