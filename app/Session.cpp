@@ -81,10 +81,13 @@ std::string textArg(const char* text) { return text ? text : ""; }
 Session::Session(int threads)
     : m_scope(PXiScope::getGlobal()), m_capture(std::make_unique<StderrCapture>()) {
     PXiThread::setThreadCount(threads);
+    m_keyChecks.setHeldPictures(
+        [this](PXiIPlug* image, RasterView& picture) { return heldPicture(image, picture); });
     declareHostFunctions();
 }
 
 Session::~Session() {
+    m_keyChecks.endProbes();
     // Nodes the script made hang under the root node; end them while the plug-ins that made
     // some of them are still loaded.
     PXiNode::getRoot()->deleteChildren();
@@ -384,6 +387,17 @@ PXiIBuf Session::renderPicture(PXiIPlug* image) {
     }
     if (!buffer.getData()) throw RenderError("the picture is empty (no input file gave it a size)");
     return buffer;
+}
+
+bool Session::heldPicture(PXiIPlug* image, RasterView& picture) {
+    for (FileInNode* in : m_inputs) {
+        if (in->getOutput() != image) continue;
+        const Raster& raster = in->picture();
+        if (raster.samples.empty()) return false;
+        picture = raster.view();
+        return true;
+    }
+    return false;
 }
 
 void Session::readFrame(long frame, FrameWork& work) {

@@ -105,6 +105,8 @@ private:
     void readFrame(long frame, FrameWork& work);
     void keyFrame(long frame, FrameWork& work);
     void writeFrame(long frame, FrameWork& work);
+    // The picture of an image that is a FileIn's, as read (see HeldPicture).
+    bool heldPicture(PXiIPlug* image, RasterView& picture);
 
     // A file name of the script as the program opens it.
     std::string scriptFile(const std::string& name) const;
