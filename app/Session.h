@@ -14,6 +14,7 @@
 #include "app/ImageFile.h"
 #include "app/KeyChecks.h"
 #include "app/Progress.h"
+#include "app/RasterPool.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
 #include "sdk/PXiImage.h"
@@ -121,6 +122,7 @@ private:
     std::vector<std::string> m_written;
     std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
     ReadClock m_readClock;                 // reading done by the inputs themselves
+    RasterPool m_rasters;                  // inputs' pictures given back, read into again
     std::unique_ptr<StderrCapture> m_capture;
     std::mutex m_captureUse;  // one capture of standard error at a time
     FrameHooks* m_hooks = nullptr;
