@@ -330,7 +330,8 @@ void readImageInto(const std::string& path, int subimage, Raster& raster) {
     // buffer the image library allocates for every call.
     const bool native =
         spec.format == type && spec.channelformats.empty() && spec.nchannels == map.readCount;
-    SampleStore fileSamples;
+    // Kept between the thread's reads, like the writer's (see writeImage).
+    thread_local SampleStore fileSamples;
     try {
         fileSamples.resize(rowBytes * (byRow ? 1 : spec.height));
     } catch (const std::bad_alloc&) {
