@@ -1,5 +1,4 @@
-#ifndef ZEPHRA_H
-#define ZEPHRA_H
+#pragma once
 
 /*
  * Procedural interface to the keyer engine. Every function forwards to one operation of
@@ -67,6 +66,4 @@ ZEPHRA_EXPORT int zephra_render(ZephraHandle handle, int bytes, int width, int h
 
 #ifdef __cplusplus
 }
-#endif
-
 #endif

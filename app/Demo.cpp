@@ -10,7 +10,7 @@
 #include "app/HostError.h"
 #include "app/ImageFile.h"
 #include "app/Session.h"
-#include "sdk/PXiMemoryImage.h"
+#include "sdk/image/PXiMemoryImage.h"
 
 namespace pxhost {
 namespace {

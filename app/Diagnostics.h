@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk/PXiScriptError.h"
+#include "sdk/script/PXiScriptError.h"
 
 namespace pxhost {
 

@@ -12,9 +12,9 @@
 #include "app/FileInNode.h"
 #include "app/HostError.h"
 #include "app/Session.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiNode.h"
-#include "sdk/PXiPlug.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/graph/PXiPlug.h"
 
 namespace pxhost {
 namespace {

@@ -18,7 +18,6 @@
 #include "app/HostError.h"
 #include "app/Options.h"
 #include "app/ScriptFile.h"
-#include "app/ScriptFiles.h"
 #include "app/Session.h"
 
 namespace pxhost {

@@ -14,7 +14,6 @@
 #include "app/Options.h"
 #include "app/Progress.h"
 #include "app/ScriptFile.h"
-#include "app/ScriptFiles.h"
 #include "app/Session.h"
 #include "app/Submit.h"
 #include "app/Verify.h"

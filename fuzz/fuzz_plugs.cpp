@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "host/PXxZephra.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiNode.h"
-#include "sdk/PXiRender.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/image/PXiRender.h"
 
 namespace {
 

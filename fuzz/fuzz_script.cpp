@@ -26,14 +26,14 @@
 #include <string>
 #include <vector>
 
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiNode.h"
-#include "sdk/PXiNumberText.h"
-#include "sdk/PXiRender.h"
-#include "sdk/PXiScriptRunner.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/base/PXiNumberText.h"
+#include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiScriptRunner.h"
 
 namespace {
 

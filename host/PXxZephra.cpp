@@ -5,8 +5,8 @@
 
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiIPlug.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/graph/PXiIPlug.h"
 
 namespace {
 

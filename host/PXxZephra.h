@@ -2,11 +2,11 @@
 
 #include "api/zephra.h"
 #include "host/KeyerParams.h"
-#include "sdk/PXiFile.h"
-#include "sdk/PXiImage.h"
-#include "sdk/PXiName.h"
-#include "sdk/PXiNode.h"
-#include "sdk/PXiPlug.h"
+#include "sdk/base/PXiFile.h"
+#include "sdk/image/PXiImage.h"
+#include "sdk/base/PXiName.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/graph/PXiPlug.h"
 
 class PXiThread;
 

@@ -9,8 +9,8 @@
 #include "host/ZephraChannels.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiMath.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/base/PXiMath.h"
 
 namespace {
 

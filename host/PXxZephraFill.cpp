@@ -6,8 +6,8 @@
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
 #include "host/ZephraScreenFill.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiThread.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/base/PXiThread.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/ZephraParams.h"
-#include "sdk/PXiCommandInfo.h"
+#include "sdk/script/PXiCommandInfo.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "host/PXxZephra.h"
 #include "host/ZephraParams.h"
-#include "sdk/PXiIPlug.h"
+#include "sdk/graph/PXiIPlug.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "host/PXxZephra.h"
 #include "host/ZephraCommandInfo.h"
 #include "host/ZephraParams.h"
-#include "sdk/PXiClassName.h"
+#include "sdk/graph/PXiClassName.h"
 
 const char* const kZephraCreditText = "Zephra 1.4 chroma keyer: screen matte, spill and composite";
 
@@ -24,10 +24,10 @@ PXiName zephraCompositeName = PXiName::getString(zephraFindArg("output")->defaul
 PXiName zephraCreditName = PXiName::getString(kZephraCreditText);
 
 PXxZephra_1v4_Plugin::PXxZephra_1v4_Plugin() : PXxPlugin(zephraCreditName), m_compiler() {
-    if (status_ == 0) {
+    if (m_status == 0) {
         PXiValue result;
-        status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
-                                     PXiName::getString(zephraDeclarations().c_str()), name_);
+        m_status = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, result,
+                                      PXiName::getString(zephraDeclarations().c_str()), m_name);
     }
 }
 

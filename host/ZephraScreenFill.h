@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "sdk/PXiImage.h"
+#include "sdk/image/PXiImage.h"
 
 // The screen colour as a sample of type T (8 or 16 bits): v * max + 0.5 in double precision,
 // truncated toward zero, so that a colour held as a single-precision float just below a

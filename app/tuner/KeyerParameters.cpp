@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/HostError.h"
-#include "sdk/PXiCommandInfo.h"
+#include "sdk/script/PXiCommandInfo.h"
 
 namespace pxhost::tuner {
 namespace {

@@ -14,9 +14,9 @@
 #include "app/Raster.h"
 #include "app/SequencePattern.h"
 #include "app/Session.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiNode.h"
-#include "sdk/PXiRender.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/image/PXiRender.h"
 
 namespace pxhost::tuner {
 namespace {

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "EndToEnd.h"
-#include "app/ScriptFiles.h"
+#include "app/ScriptFile.h"
 
 namespace pxhost::test {
 namespace {

@@ -10,7 +10,7 @@
 #include "KeyerReference.h"
 #include "KeyerTestSupport.h"
 #include "engine/VRFZephraTable.h"
-#include "sdk/PXiMath.h"
+#include "sdk/base/PXiMath.h"
 
 namespace {
 

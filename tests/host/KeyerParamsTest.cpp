@@ -9,7 +9,7 @@
 #include <random>
 
 #include "host/KeyerParams.h"
-#include "sdk/PXiMath.h"
+#include "sdk/base/PXiMath.h"
 
 namespace {
 

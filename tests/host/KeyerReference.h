@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "api/zephra.h"
-#include "sdk/PXiImage.h"
-#include "sdk/PXiMemoryImage.h"
+#include "sdk/image/PXiImage.h"
+#include "sdk/image/PXiMemoryImage.h"
 
 struct KeyerSettings {
     std::string output = "composite";

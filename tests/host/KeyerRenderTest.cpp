@@ -8,8 +8,8 @@
 #include "KeyerReference.h"
 #include "KeyerTestSupport.h"
 #include "host/ZephraScreenFill.h"
-#include "sdk/PXiRender.h"
-#include "sdk/PXiThread.h"
+#include "sdk/image/PXiRender.h"
+#include "sdk/base/PXiThread.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "host/PXxZephra.h"
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiIPlug.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiScriptRunner.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/script/PXiScriptRunner.h"
 
 // Images made in the tests, named in a scope that scripts run in; keyer nodes made by
 // scripts hang under the root and are deleted before the images.

@@ -9,7 +9,7 @@
 #include "KeyerTestSupport.h"
 #include "engine/VRFZephraTable.h"
 #include "host/ZephraParams.h"
-#include "sdk/PXiCommandInfo.h"
+#include "sdk/script/PXiCommandInfo.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "sdk/PXiName.h"
+#include "sdk/base/PXiName.h"
 
 TEST(Name, EqualTextsGiveTheIdenticalName) {
     std::string text = "rScreen";

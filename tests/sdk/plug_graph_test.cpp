@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "sdk/PXiError.h"
+#include "sdk/base/PXiError.h"
 #include "sdk_test_nodes.h"
 
 // Dependency propagation and lazy evaluation.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "script_fixture.h"
-#include "sdk/PXiClassName.h"
-#include "sdk/PXiPluginLoader.h"
+#include "sdk/graph/PXiClassName.h"
+#include "sdk/plugin/PXiPluginLoader.h"
 
 namespace {
 

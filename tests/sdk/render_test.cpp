@@ -6,12 +6,12 @@
 #include <random>
 #include <vector>
 
-#include "sdk/PXiClassName.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiMath.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiRender.h"
-#include "sdk/PXiThread.h"
+#include "sdk/graph/PXiClassName.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/base/PXiMath.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/image/PXiRender.h"
+#include "sdk/base/PXiThread.h"
 
 namespace {
 

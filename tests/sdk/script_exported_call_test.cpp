@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "script_fixture.h"
-#include "sdk/PXiScriptFunction.h"
+#include "sdk/script/PXiScriptFunction.h"
 
 namespace {
 

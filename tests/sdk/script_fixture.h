@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiScriptRunner.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/script/PXiScriptRunner.h"
 
 // Stand-ins for upstream images: distinct addresses that the script machinery only passes on.
 inline PXiIPlug* fakeImage(int n) {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "script_fixture.h"
-#include "sdk/PXiScriptParser.h"
+#include "sdk/script/PXiScriptParser.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Arguments given by name: each reaches the same parameter it would reach by position, images
 // included (by the names the plug-in describes), and every misuse is an error at the argument.
 #include "script_fixture.h"
-#include "sdk/PXiCommandInfo.h"
-#include "sdk/PXiScriptArguments.h"
+#include "sdk/script/PXiCommandInfo.h"
+#include "sdk/script/PXiScriptArguments.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "script_fixture.h"
-#include "sdk/PXiScriptParser.h"
+#include "sdk/script/PXiScriptParser.h"
 
 namespace {
 

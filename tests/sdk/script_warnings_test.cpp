@@ -1,7 +1,7 @@
 // Arguments a described command takes, but not as meant, are warned about at the argument;
 // colours given as code values are errors. Nothing else is.
 #include "script_fixture.h"
-#include "sdk/PXiCommandInfo.h"
+#include "sdk/script/PXiCommandInfo.h"
 
 namespace {
 

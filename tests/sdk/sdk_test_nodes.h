@@ -1,10 +1,9 @@
-#ifndef PXSDK_TESTS_SDK_TEST_NODES_H
-#define PXSDK_TESTS_SDK_TEST_NODES_H
+#pragma once
 
 #include <map>
 #include <string>
 
-#include "sdk/PXiNode.h"
+#include "sdk/graph/PXiNode.h"
 
 // A node with three number plugs a, b, sum and one text plug; sum is computed from a and b by
 // eval, which counts how often it runs for each plug.
@@ -35,5 +34,3 @@ public:
     PXiPlug *a, *b, *sum, *twice, *label, *count;
     std::map<std::string, int> evals, notified;
 };
-
-#endif

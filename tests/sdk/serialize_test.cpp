@@ -3,8 +3,8 @@
 #include <sstream>
 #include <string>
 
-#include "sdk/PXiFile.h"
-#include "sdk/PXiMemoryImage.h"
+#include "sdk/base/PXiFile.h"
+#include "sdk/image/PXiMemoryImage.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sdk/PXiThread.h"
+#include "sdk/base/PXiThread.h"
 
 namespace {
 

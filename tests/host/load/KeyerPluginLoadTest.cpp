@@ -7,13 +7,13 @@
 #include <string>
 
 #include "api/zephra.h"
-#include "sdk/PXiClassName.h"
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiMemoryImage.h"
-#include "sdk/PXiPluginLoader.h"
-#include "sdk/PXiRender.h"
-#include "sdk/PXiScriptRunner.h"
-#include "sdk/PXxPlugin.h"
+#include "sdk/graph/PXiClassName.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/image/PXiMemoryImage.h"
+#include "sdk/plugin/PXiPluginLoader.h"
+#include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiScriptRunner.h"
+#include "sdk/plugin/PXxPlugin.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // SCRIPT_TEST_PLUGIN_BROKEN, its declaration has a syntax error.
 #include <string>
 
-#include "sdk/PXiClassName.h"
-#include "sdk/PXiCmplr.h"
-#include "sdk/PXiError.h"
-#include "sdk/PXiName.h"
-#include "sdk/PXxPlugin.h"
+#include "sdk/graph/PXiClassName.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/base/PXiError.h"
+#include "sdk/base/PXiName.h"
+#include "sdk/plugin/PXxPlugin.h"
 
 #define TEST_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -36,10 +36,10 @@ std::string lastCall;
 class TestPlugin : public PXxPlugin {
 public:
     TestPlugin() : PXxPlugin(PXiName::getString(kPluginName)) {
-        if (status_ == 0) {
+        if (m_status == 0) {
             PXiValue value;
-            status_ = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, value,
-                                         PXiName::getString(kDeclarations), getName());
+            m_status = m_compiler.execute(PXiScope::getGlobal(), PXiType::null, value,
+                                          PXiName::getString(kDeclarations), getName());
         }
     }
 
