@@ -127,6 +127,24 @@ bool KeyerParams::setText(const std::string& plug, const std::string& value) {
 char KeyerParams::holdLetter() const { return letterOf(holdInUse(), holdOutChannel); }
 char KeyerParams::garbageLetter() const { return letterOf(garbageInUse(), garbageChannel); }
 
+std::string keyerTablesProblem(int makeLutsResult) {
+    switch (makeLutsResult) {
+        case kTablesBuilt:
+            return {};
+        case kTablesNeutralZero:
+            return "the foreground bias (neutral colour) has a component that is zero in the "
+                   "working colour space";
+        case kTablesScreenUnusable:
+            return "the screen colour is zero or illegal (its strongest channel must stand out "
+                   "from the other two)";
+        case kTablesOutOfMemory:
+            return "out of memory for the keyer's tables, or unusable sample maxima";
+        default:
+            return "the keyer's tables could not be built (result " +
+                   std::to_string(makeLutsResult) + ")";
+    }
+}
+
 int keyerOutputView(ZephraHandle engine, const std::string& output, const float replace[3]) {
     if (output == "composite") return kViewComposite;
     if (output == "compOnBlack") {

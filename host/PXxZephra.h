@@ -31,6 +31,9 @@ public:
     PXiNode* instantiate() const override;
     const PXiName& className() const override;
     void fillOutputBuffer() override;
+    // A fill after a failed table build leaves the foreground in place: this says so, with
+    // zephra_makeLuts' result as the code (kind kOutOfMemory for result 3, kSettings else).
+    PXiFillFailure fillFailure() const override;
 
     // The engine view for the current text of the output plug. "compOnBlack" and
     // "compOnReplace" also set the engine's background colour on the way.
@@ -105,6 +108,7 @@ private:
 
     ZephraHandle m_engine;
     int m_keyView = 0;
+    int m_tablesResult = kTablesBuilt;  // zephra_makeLuts' result at the last transfer
     int m_holdInUse;
     int m_garbageInUse = 0;
     char m_holdLetter = 'A';

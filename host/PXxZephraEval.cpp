@@ -192,8 +192,10 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
 
     // A failure of the table building (screen colour zero or illegal, with its message; memory
     // exhausted) leaves the engine stale: the fill then renders nothing and the output keeps
-    // the foreground with its screen fill. The next evaluation tries again.
+    // the foreground with its screen fill. The next evaluation tries again. The result is
+    // kept for fillFailure, which tells the render driver.
     const KeyerTransfer t = keyerTransfer(p, m_engine);
+    m_tablesResult = t.makeLutsResult;
     m_holdInUse = t.holdInUse;
     m_holdLetter = t.holdLetter;
     m_garbageInUse = t.garbageInUse;

@@ -115,6 +115,16 @@ void PXxZephra::fillThread(PXiThread* thread, void* arg) {
     zephra_render(job.engine, job.depth, width, height, &tile);
 }
 
+PXiFillFailure PXxZephra::fillFailure() const {
+    PXiFillFailure failure;
+    if (m_tablesResult == kTablesBuilt) return failure;
+    failure.kind = m_tablesResult == kTablesOutOfMemory ? PXiFillFailureKind::kOutOfMemory
+                                                        : PXiFillFailureKind::kSettings;
+    failure.code = m_tablesResult;
+    failure.reason = keyerTablesProblem(m_tablesResult);
+    return failure;
+}
+
 void PXxZephra::fillOutputBuffer() {
     PXxZephraFillJob job;
     job.buffers = getInputBuffers();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "sdk/PXiFillFailure.h"
 #include "sdk/PXiIPlug.h"
 #include "sdk/PXiImage.h"
 #include "sdk/PXiName.h"
@@ -69,6 +70,9 @@ public:
     // Produces the output samples into the buffers that the render driver has prepared
     // (see PXiNadic). The base does nothing.
     virtual void fillOutputBuffer();
+    // Whether the last fillOutputBuffer made the picture asked for; the render driver asks
+    // right after each fill. The base always did (kind kNone).
+    virtual PXiFillFailure fillFailure() const;
 
     // Adds a plug of type PXiPlug::kString, kFloat, kInt or kPointer; io 1 for parameters.
     // The two trailing numbers are reserved. Throws PXiError when the node already has a plug

@@ -73,6 +73,7 @@ struct RenderState {
     std::vector<PXiNode*> active;                 // nodes being rendered, outermost first
     std::unordered_map<PXiIPlug*, int> left;      // source -> takes still to come
     std::unordered_map<PXiIPlug*, PXiIBuf> made;  // pictures kept for takes to come
+    PXiNodeFailures* failures = nullptr;          // where fills that failed are reported
 
     // Counts, for every node output the graph reaches, the connected inputs that show it.
     explicit RenderState(PXiIPlug* root) {
@@ -175,6 +176,10 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
         execution.begun = true;
         nadic->fillOutputBuffer();
     }
+    if (state.failures) {
+        PXiFillFailure failure = nadic->fillFailure();
+        if (failure.failed()) state.failures->push_back({node, std::move(failure)});
+    }
     PXiIBuf result = std::move(buffers[0]);
     if (!result.getData()) {
         result = PXiIBuf(region, outDepth);
@@ -187,14 +192,16 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
 
 }  // namespace
 
-PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels) {
+PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels,
+                       PXiNodeFailures* failures) {
     if (!image) throw PXiError("no image to render");
     RenderState state(image);
+    state.failures = failures;
     return renderImage(image, region, channels, state);
 }
 
-PXiIBuf PXiRenderImage(PXiIPlug* image) {
+PXiIBuf PXiRenderImage(PXiIPlug* image, PXiNodeFailures* failures) {
     if (!image) throw PXiError("no image to render");
     PXiIRect whole(0, 0, image->getWidthPlug()->asInt(), image->getHeightPlug()->asInt());
-    return PXiRenderImage(image, whole, PXiChanAll);
+    return PXiRenderImage(image, whole, PXiChanAll, failures);
 }

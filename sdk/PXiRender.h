@@ -1,6 +1,7 @@
 #ifndef PXSDK_PXIRENDER_H
 #define PXSDK_PXIRENDER_H
 
+#include "sdk/PXiFillFailure.h"
 #include "sdk/PXiIPlug.h"
 #include "sdk/PXiImage.h"
 
@@ -27,9 +28,15 @@
  * several inputs show is rendered with every channel and kept until the last of them has
  * taken it (the others get copies).
  * One render of a given node at a time.
+ *
+ * failures, when given, receives every node of the render whose fill reported that it did
+ * not make its picture (PXiNode::fillFailure), in the order filled (upstream first). The
+ * picture is returned as the nodes made it all the same: what to do with it is the caller's
+ * choice.
  */
-PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = PXiChanAll);
+PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = PXiChanAll,
+                       PXiNodeFailures* failures = nullptr);
 // The whole image: region (0, 0, width, height).
-PXiIBuf PXiRenderImage(PXiIPlug* image);
+PXiIBuf PXiRenderImage(PXiIPlug* image, PXiNodeFailures* failures = nullptr);
 
 #endif

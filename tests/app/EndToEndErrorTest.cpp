@@ -80,6 +80,36 @@ TEST_F(Sequences, VerboseTimingsAndForcedProgress) {
     EXPECT_NE(r.err.find("2 frames: read "), std::string::npos) << r.err;
 }
 
+// A screen colour the keyer cannot use: the keyer's own line, then the program's, placed at
+// the keyer's call. The frame fails and leaves the old output; the run stops even with
+// --keep-going, since every frame would fail alike.
+TEST_F(Sequences, AScreenColourTheKeyerCannotUseStopsTheRun) {
+    struct Case {
+        const char* screen;
+        const char* keyerLine;
+    };
+    const Case cases[] = {
+        {"0, 0, 0", "Zephra: Screen colour is zero\n"},
+        {"0.5, 0.5, 0.5", "Zephra: illegal screen colour\n"},  // no channel stands out
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.screen);
+        for (const std::string& n : written()) unlink((dir / n).c_str());
+        writeText(dir / "out.001.png", "old output");
+        const RunResult r = runScript(
+            std::string("\nk = Zephra_1v4(FileIn(\"fg.####.png\"), 0, 0, 0, \"status\", ") +
+                c.screen + ");\nFileOut(k, \"out.%03d.png\");",
+            {"-t", "1-3", "--keep-going"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, std::string(c.keyerLine) +
+                             "pxhost: frame 1: out.001.png: script.pxs:2:5: keyer error: the "
+                             "screen colour is zero or illegal (its strongest channel must stand "
+                             "out from the other two)\n");
+        EXPECT_EQ(written(), std::vector<std::string>{"out.001.png"});
+        EXPECT_EQ(readText(dir / "out.001.png"), "old output");
+    }
+}
+
 // A 1x1 PNG whose header claims 60000 x 60000 pixels.
 void writeHugePng(const std::string& path) {
     Raster one;
@@ -166,11 +196,6 @@ TEST_F(Errors, EachGetsOneLineAnExitStatusAndLeavesNothing) {
          1,
          "nodir/o.png: output folder nodir does not exist"},
         {"FileOut(" + key + ", \"" + readOnly + "\");", {}, 1, readOnly + ": output folder"},
-        // The keyer's own message for a screen colour it cannot use; the old output stays.
-        {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\", 0, 0, 0), \"out.png\");",
-         {},
-         1,
-         "out.png: keyer error: Zephra: Screen colour is zero"},
         {"FileOut(FileIn(\"missing.png\"), \"out.png\");", {}, 1, "missing.png"},
     };
     for (const Case& c : cases) {
