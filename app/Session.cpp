@@ -374,12 +374,17 @@ void Session::setFrame(long frame) {
 }
 
 PXiIBuf Session::renderPicture(PXiIPlug* image) {
+    PXiRenderBatch batch({image});
+    return renderPicture(image, batch);
+}
+
+PXiIBuf Session::renderPicture(PXiIPlug* image, PXiRenderBatch& batch) {
     PXiIBuf buffer;
     PXiNodeFailures failures;
     {
         // Not while a read captures standard error: what the nodes print goes straight out.
         const std::lock_guard<std::mutex> quiet(m_captureUse);
-        buffer = PXiRenderImage(image, &failures);
+        buffer = batch.render(image, &failures);
     }
     // The first node that failed (the most upstream): the nodes after it only passed its
     // picture on.
@@ -436,14 +441,19 @@ void Session::keyFrame(long frame, FrameWork& work) {
     const double readBefore = m_readClock.seconds;
     const Clock::time_point start = Clock::now();
     // A picture written to several files (the matte and the colours of one key) is rendered
-    // once per frame.
+    // once per frame, and so is a node that several of the pictures show.
     std::map<PXiIPlug*, std::shared_ptr<const FrameWork::Picture>> rendered;
+    std::vector<PXiIPlug*> images;
+    for (const Output& out : m_outputs)
+        if (std::find(images.begin(), images.end(), out.image) == images.end())
+            images.push_back(out.image);
+    PXiRenderBatch batch(images);
     for (const Output& out : m_outputs) {
         std::shared_ptr<const FrameWork::Picture>& picture = rendered[out.image];
         if (!picture) {
             try {
                 auto made = std::make_shared<FrameWork::Picture>();
-                made->buffer = renderPicture(out.image);
+                made->buffer = renderPicture(out.image, batch);
                 made->channels = out.image->getChannelsPlug()->asInt();
                 picture = std::move(made);
             } catch (...) {

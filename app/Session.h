@@ -21,6 +21,7 @@
 #include "sdk/PXiScriptRunner.h"
 
 class PXiIPlug;
+class PXiRenderBatch;
 
 namespace pxhost {
 
@@ -108,6 +109,8 @@ private:
     void keyFrame(long frame, FrameWork& work);
     void writeFrame(long frame, FrameWork& work);
 
+    // One picture of a frame's batch (see PXiRenderBatch), checked as renderPicture does.
+    PXiIBuf renderPicture(PXiIPlug* image, PXiRenderBatch& batch);
     // The error for a node that reported a failed fill, placed at its call in the script.
     KeyerError keyerError(const PXiNodeFailure& failed) const;
 

@@ -1,6 +1,9 @@
 #ifndef PXSDK_PXIRENDER_H
 #define PXSDK_PXIRENDER_H
 
+#include <memory>
+#include <vector>
+
 #include "sdk/PXiFillFailure.h"
 #include "sdk/PXiIPlug.h"
 #include "sdk/PXiImage.h"
@@ -38,5 +41,29 @@ PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = P
                        PXiNodeFailures* failures = nullptr);
 // The whole image: region (0, 0, width, height).
 PXiIBuf PXiRenderImage(PXiIPlug* image, PXiNodeFailures* failures = nullptr);
+
+/*
+ * Several images of one graph rendered as one, as a frame with several outputs needs them: a
+ * node that more than one of the images shows, directly or upstream, is rendered once for
+ * all of them, as within one PXiRenderImage, and its picture is held until the last image
+ * that shows it has been rendered. Make one batch per frame with every image the frame
+ * writes (each once), then render each of them (whole, every channel) in any order. After
+ * a render that throws, later ones still give the right picture, perhaps rendering nodes
+ * again.
+ */
+class PXiRenderBatch {
+public:
+    explicit PXiRenderBatch(const std::vector<PXiIPlug*>& images);
+    ~PXiRenderBatch();
+    PXiRenderBatch(const PXiRenderBatch&) = delete;
+    PXiRenderBatch& operator=(const PXiRenderBatch&) = delete;
+
+    // One of the batch's images over (0, 0, width, height); as PXiRenderImage otherwise.
+    PXiIBuf render(PXiIPlug* image, PXiNodeFailures* failures = nullptr);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 #endif
