@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "host/KeyerTableBudget.h"
 #include "host/ZephraIds.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
@@ -150,6 +151,7 @@ void PXxZephra::bindPlugMembers() {
 }
 
 PXxZephra::~PXxZephra() {
+    if (m_keepsTables) KeyerTableBudget::release();
     if (m_engine) zephra_delete(m_engine);
 }
 

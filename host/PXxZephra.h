@@ -106,9 +106,16 @@ private:
 
     static void fillThread(PXiThread* thread, void* arg);
 
+    // 16-bit tables past the limit of KeyerTableBudget are freed after each fill and built
+    // again from the parameters already in the engine before the engine next keys anything.
+    void ensureTables();
+    void settleTables();
+
     ZephraHandle m_engine;
     int m_keyView = 0;
-    int m_tablesResult = kTablesBuilt;  // zephra_makeLuts' result at the last transfer
+    int m_tablesResult = kTablesBuilt;  // zephra_makeLuts' last result
+    bool m_keepsTables = false;         // counted by KeyerTableBudget
+    bool m_tablesReleased = false;      // freed after a fill; ensureTables builds them again
     int m_holdInUse;
     int m_garbageInUse = 0;
     char m_holdLetter = 'A';

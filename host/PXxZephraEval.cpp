@@ -124,6 +124,7 @@ void PXxZephra::evalBackgroundPixel(PXiPlug* plug) {
     PXiBPixel garbage = getInput(kInputGarbageMatte)->getBPixel();
     PXiBPixel keyedPixel;
     if (depth == 1 || depth == 2) {
+        ensureTables();
         keyedPixel = depth == 1 ? keyOnePixel<std::uint8_t>(m_engine, m_bgPixel, bg, hold, garbage,
                                                             m_holdLetter, m_garbageLetter)
                                 : keyOnePixel<std::uint16_t>(m_engine, m_bgPixel, bg, hold, garbage,
@@ -197,6 +198,7 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
     // kept for fillFailure, which tells the render driver.
     const KeyerTransfer t = keyerTransfer(p, m_engine);
     m_tablesResult = t.makeLutsResult;
+    m_tablesReleased = false;
     m_holdInUse = t.holdInUse;
     m_holdLetter = t.holdLetter;
     m_garbageInUse = t.garbageInUse;

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/VRFZephraTable.h"
+#include "host/KeyerTableBudget.h"
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
 #include "host/ZephraIds.h"
@@ -123,7 +125,28 @@ PXiFillFailure PXxZephra::fillFailure() const {
     return failure;
 }
 
+void PXxZephra::ensureTables() {
+    if (!m_tablesReleased) return;
+    m_tablesReleased = false;
+    m_tablesResult = zephra_makeLuts(m_engine);
+}
+
+void PXxZephra::settleTables() {
+    // Tables for 8-bit samples are small, and tables that were not built hold nothing.
+    const bool large = getDepthPlug()->asInt() != 1 && m_tablesResult == kTablesBuilt;
+    if (!large) {
+        if (m_keepsTables) KeyerTableBudget::release();
+        m_keepsTables = false;
+        return;
+    }
+    if (!m_keepsTables) m_keepsTables = KeyerTableBudget::keep();
+    if (m_keepsTables) return;
+    m_engine->nukeTables();
+    m_tablesReleased = true;
+}
+
 void PXxZephra::fillOutputBuffer() {
+    ensureTables();
     PXxZephraFillJob job;
     job.buffers = getInputBuffers();
     job.inputs = getInputs();
@@ -152,4 +175,5 @@ void PXxZephra::fillOutputBuffer() {
     }
 
     PXiThread::m_fork(&PXxZephra::fillThread, &job);
+    settleTables();
 }

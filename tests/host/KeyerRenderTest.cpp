@@ -8,6 +8,7 @@
 #include "KeyerReference.h"
 #include "KeyerTestSupport.h"
 #include "engine/VRFZephraTable.h"
+#include "host/KeyerTableBudget.h"
 #include "host/ZephraScreenFill.h"
 #include "sdk/PXiRender.h"
 #include "sdk/PXiThread.h"
@@ -230,6 +231,47 @@ TEST_F(KeyerRender, AFailedTableBuildIsReportedAndLeavesTheScreenFilledForegroun
             PXiRenderImage(node->getOutput(), &failures);
             EXPECT_TRUE(failures.empty());
         }
+}
+
+// Past the budget for 16-bit tables a node frees them after each fill and builds them again
+// when next needed: its pictures and its keyed background pixel stay those of a node that
+// keeps its tables, over new pictures and a parameter change.
+TEST_F(KeyerRender, ANodePastTheTableBudgetKeysAsOneWithinIt) {
+    struct LimitScope {
+        ~LimitScope() { KeyerTableBudget::setLimit(KeyerTableBudget::kDefaultLimit); }
+    } restore;
+    PXiMemoryImage* fg = image("fg", kW, kH, 2, PXiChanAll, 41);
+    PXiMemoryImage* bg = image("bg", kW, kH, 1, PXiChanAll, 42);
+    KeyerSettings k;
+    KeyerTableBudget::setLimit(KeyerTableBudget::kept() + 1);
+    PXxZephra* keeps = run(k.call("fg, bg, 0, 0"));
+    PXiRenderImage(keeps->getOutput());
+    KeyerTableBudget::setLimit(0);
+    PXxZephra* frees = run(k.call("fg, bg, 0, 0"));
+    ASSERT_TRUE(keeps && frees);
+    for (PXxZephra* node : {keeps, frees}) node->bgColor->set(1);
+    // Frames: the first; one where nothing changed; a new background pixel to key; new
+    // foreground samples; a parameter change.
+    for (int frame = 0; frame < 5; ++frame) {
+        SCOPED_TRACE(frame);
+        if (frame == 2) {
+            PXiBPixel outside;
+            outside.b = 0.7f;
+            bg->setBPixel(outside);
+        }
+        if (frame == 3) {
+            static_cast<std::uint16_t*>(fg->getPixels())[5] ^= 0x5555;
+            fg->touch();
+        }
+        if (frame == 4)
+            for (PXxZephra* node : {keeps, frees}) node->midtoneBalance->set(0.3f);
+        const std::vector<std::uint16_t> expected = samplesOf(PXiRenderImage(keeps->getOutput()));
+        EXPECT_EQ(samplesOf(PXiRenderImage(frees->getOutput())), expected);
+        EXPECT_EQ(frees->getEngine()->fgLut[0], nullptr);
+        EXPECT_NE(keeps->getEngine()->fgLut[0], nullptr);
+        const PXiBPixel a = keeps->getOutput()->getBPixel(), b = frees->getOutput()->getBPixel();
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(a[c], b[c]) << c;
+    }
 }
 
 // A larger Bg gives the size (clipMode 1): the band beyond the foreground lies outside its
