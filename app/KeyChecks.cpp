@@ -66,10 +66,10 @@ enum { kA = 0, kB = 1, kG = 2, kR = 3 };
 }  // namespace
 
 MatteCoverage statusCoverage(const PXiScriptCallRecord& call, size_t fgImage, size_t outputText,
-                             PXiIPlug* image) {
+                             PXiIPlug* image, PXiRenderBatch* batch) {
     MatteCoverage coverage;
     if (!image) return coverage;
-    const PXiIBuf picture = PXiRenderImage(image);
+    const PXiIBuf picture = batch ? batch->render(image) : PXiRenderImage(image);
     if (!picture.getData()) return coverage;
     std::unique_ptr<PXiMemoryImage> small = shrink(picture, image->getChannelsPlug()->asInt());
 
@@ -131,12 +131,20 @@ void KeyChecks::setCalls(const std::vector<PXiScriptCallRecord>& calls) {
 std::vector<PXiScriptError> KeyChecks::check(long frame) const {
     std::vector<PXiScriptError> warnings;
     const std::string when = "frame " + std::to_string(frame) + ": ";
+    // The pictures of all checks in one batch: in a chain of keys each key's foreground is
+    // the key before, and rendering each on its own would render the chain again per key.
+    std::vector<PXiIPlug*> pictures;
+    for (const Key& k : m_keys)
+        for (PXiIPlug* image : {k.call.images[k.fgImage], k.call.images[k.bgImage]})
+            if (image && std::find(pictures.begin(), pictures.end(), image) == pictures.end())
+                pictures.push_back(image);
+    PXiRenderBatch batch(pictures);
     for (const Key& k : m_keys) {
         const auto warn = [&](const std::string& message) {
             warnings.emplace_back(k.call.file, k.call.pos, when + message);
         };
         const MatteCoverage fg =
-            statusCoverage(k.call, k.fgImage, k.outputText, k.call.images[k.fgImage]);
+            statusCoverage(k.call, k.fgImage, k.outputText, k.call.images[k.fgImage], &batch);
         if (!fg.pixels) continue;
         if (fg.opaque >= kEverywhere)
             warn(
@@ -148,7 +156,7 @@ std::vector<PXiScriptError> KeyChecks::check(long frame) const {
                 "the picture given as foreground the shot?)");
         PXiIPlug* bgImage = k.call.images[k.bgImage];
         if (!bgImage) continue;
-        const MatteCoverage bg = statusCoverage(k.call, k.fgImage, k.outputText, bgImage);
+        const MatteCoverage bg = statusCoverage(k.call, k.fgImage, k.outputText, bgImage, &batch);
         const double fgScreen = 1.0 - fg.opaque, bgScreen = 1.0 - bg.opaque;
         if (bg.pixels && bgScreen >= kScreenShare && fgScreen < kFarLess * bgScreen)
             warn("the picture given as foreground has far less screen colour (" +

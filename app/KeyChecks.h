@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/PXiRender.h"
 #include "sdk/PXiScriptError.h"
 #include "sdk/PXiScriptFunction.h"
 
@@ -48,8 +49,9 @@ private:
 std::vector<PXiScriptError> checkKeys(const KeyChecks& checks, long frame);
 
 // The status picture of the keyer call `call` with `image` as its foreground and no other
-// picture, keyed from every `step`-th pixel of `image`, measured.
+// picture, keyed from every `step`-th pixel of `image`, measured. `image` is rendered by
+// `batch` when one is given (it must be one of the batch's images).
 MatteCoverage statusCoverage(const PXiScriptCallRecord& call, size_t fgImage, size_t outputText,
-                             PXiIPlug* image);
+                             PXiIPlug* image, PXiRenderBatch* batch = nullptr);
 
 }  // namespace pxhost

@@ -199,6 +199,9 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
     const KeyerTransfer t = keyerTransfer(p, m_engine);
     m_tablesResult = t.makeLutsResult;
     m_tablesReleased = false;
+    // A graph's descriptions are all evaluated before its first fill: a node past the table
+    // budget frees its tables here too, or every node would hold them at once.
+    settleTables();
     m_holdInUse = t.holdInUse;
     m_holdLetter = t.holdLetter;
     m_garbageInUse = t.garbageInUse;
