@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "sdk/graph/PXiFillFailure.h"
+
 namespace pxhost {
 
 // Exit statuses of the program.
@@ -32,6 +34,19 @@ struct UsageError : HostError {
 // Something that went wrong with files or pixels while rendering.
 struct RenderError : HostError {
     explicit RenderError(const std::string& message) : HostError(kExitRender, message) {}
+};
+
+// A node of the graph (the keyer) reported that it could not make its picture; the frame's
+// output would have been the unkeyed foreground.
+struct KeyerError : RenderError {
+    KeyerError(const std::string& message, PXiFillFailureKind kind)
+        : RenderError(message), m_kind(kind) {}
+    PXiFillFailureKind kind() const { return m_kind; }
+    // The node's parameters are at fault: every frame would fail alike.
+    bool failsEveryFrame() const { return m_kind == PXiFillFailureKind::kSettings; }
+
+private:
+    PXiFillFailureKind m_kind;
 };
 
 }  // namespace pxhost

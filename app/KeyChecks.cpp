@@ -95,13 +95,13 @@ KeyChecks::~KeyChecks() = default;
 void KeyChecks::endProbes() { m_probes.clear(); }
 
 MatteCoverage KeyChecks::statusCoverage(const Key& key, PXiIPlug* image,
-                                        std::unique_ptr<Probe>& probe) {
+                                        std::unique_ptr<Probe>& probe, PXiRenderBatch& batch) {
     MatteCoverage coverage;
     if (!image) return coverage;
     RasterView picture;
     PXiIBuf rendered;
     if (!m_held || !m_held(image, picture)) {
-        rendered = PXiRenderImage(image);
+        rendered = batch.render(image);
         if (!rendered.getData()) return coverage;
         picture = viewOfBuffer(rendered, image->getChannelsPlug()->asInt());
     }
@@ -177,12 +177,23 @@ void KeyChecks::setCalls(const std::vector<PXiScriptCallRecord>& calls) {
 std::vector<PXiScriptError> KeyChecks::check(long frame) {
     std::vector<PXiScriptError> warnings;
     const std::string when = "frame " + std::to_string(frame) + ": ";
+    // The pictures to render, in one batch: in a chain of keys each key's foreground is the
+    // key before, and rendering each on its own would render the chain again per key.
+    std::vector<PXiIPlug*> toRender;
+    RasterView held;
+    for (const Key& k : m_keys)
+        for (PXiIPlug* image : {k.call.images[k.fgImage], k.call.images[k.bgImage]})
+            if (image && !(m_held && m_held(image, held)) &&
+                std::find(toRender.begin(), toRender.end(), image) == toRender.end())
+                toRender.push_back(image);
+    PXiRenderBatch batch(toRender);
     for (size_t i = 0; i < m_keys.size(); ++i) {
         const Key& k = m_keys[i];
         const auto warn = [&](const std::string& message) {
             warnings.emplace_back(k.call.file, k.call.pos, when + message);
         };
-        const MatteCoverage fg = statusCoverage(k, k.call.images[k.fgImage], m_probes[2 * i]);
+        const MatteCoverage fg =
+            statusCoverage(k, k.call.images[k.fgImage], m_probes[2 * i], batch);
         if (!fg.pixels) continue;
         if (fg.opaque >= kEverywhere)
             warn(
@@ -194,7 +205,7 @@ std::vector<PXiScriptError> KeyChecks::check(long frame) {
                 "the picture given as foreground the shot?)");
         PXiIPlug* bgImage = k.call.images[k.bgImage];
         if (!bgImage) continue;
-        const MatteCoverage bg = statusCoverage(k, bgImage, m_probes[2 * i + 1]);
+        const MatteCoverage bg = statusCoverage(k, bgImage, m_probes[2 * i + 1], batch);
         const double fgScreen = 1.0 - fg.opaque, bgScreen = 1.0 - bg.opaque;
         if (bg.pixels && bgScreen >= kScreenShare && fgScreen < kFarLess * bgScreen)
             warn("the picture given as foreground has far less screen colour (" +

@@ -22,6 +22,7 @@
 
 class PXiMemoryImage;
 class PXiNode;
+class PXiRenderBatch;
 
 namespace pxhost {
 
@@ -65,8 +66,10 @@ private:
         size_t outputText;
     };
     // The status picture of `key`'s call with `image` as its foreground and no other picture,
-    // keyed from a small copy of `image` (every n-th pixel), measured.
-    MatteCoverage statusCoverage(const Key& key, PXiIPlug* image, std::unique_ptr<Probe>& probe);
+    // keyed from a small copy of `image` (every n-th pixel), measured. A picture the host
+    // does not hold is rendered by `batch`.
+    MatteCoverage statusCoverage(const Key& key, PXiIPlug* image, std::unique_ptr<Probe>& probe,
+                                 PXiRenderBatch& batch);
 
     std::vector<Key> m_keys;
     std::vector<std::unique_ptr<Probe>> m_probes;  // per key: the foreground's, the background's

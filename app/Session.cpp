@@ -21,8 +21,10 @@
 #include "app/StderrCapture.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/graph/PXiIPlug.h"
+#include "sdk/graph/PXiNode.h"
 #include "sdk/plugin/PXiPluginLoader.h"
 #include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiScriptError.h"
 #include "sdk/script/PXiScriptRunner.h"
 #include "sdk/base/PXiThread.h"
 
@@ -216,6 +218,7 @@ void Session::runScript(const std::string& text, const std::string& fileName) {
     if (result.error) throw UsageError(result.error->what());
     m_diagnostics.scriptWarnings(result.warnings);
     m_keyChecks.setCalls(result.calls);
+    m_calls = result.calls;
     if (m_outputs.empty())
         throw UsageError(fileName + ": the script writes no picture (use FileOut)");
 }
@@ -313,36 +316,18 @@ namespace {
 [[noreturn]] void rethrowNamingOutput(const std::string& name) {
     try {
         throw;
+    } catch (const KeyerError& e) {
+        throw KeyerError(name + ": " + e.what(), e.kind());
     } catch (const HostError& e) {
         // Messages about an input already name the file; others get the output's name.
         const std::string what = e.what();
-        if (what.find(": ") != std::string::npos && what.compare(0, 13, "keyer error: ") != 0)
-            throw HostError(e.exitStatus(), what);
+        if (what.find(": ") != std::string::npos) throw HostError(e.exitStatus(), what);
         throw HostError(e.exitStatus(), name + ": " + what);
     } catch (const PXiError& e) {
         throw RenderError(name + ": " + e.what());
     } catch (const std::bad_alloc&) {
         throw RenderError(name + ": not enough memory to render the picture");
     }
-}
-
-// Passes on what the render wrote to standard error, except the keyer's report of a screen
-// colour it cannot key with: the picture would then be the unkeyed foreground, so the frame
-// fails.
-void passOnMessages(const std::string& messages) {
-    std::string keyerError;
-    size_t pos = 0;
-    while (pos < messages.size()) {
-        size_t nl = messages.find('\n', pos);
-        if (nl == std::string::npos) nl = messages.size();
-        const std::string line = messages.substr(pos, nl - pos);
-        if (line.compare(0, 7, "Zephra:") == 0 && keyerError.empty())
-            keyerError = line;
-        else if (!line.empty())
-            std::fprintf(stderr, "%s\n", line.c_str());
-        pos = nl + 1;
-    }
-    if (!keyerError.empty()) throw RenderError("keyer error: " + keyerError);
 }
 
 bool isUsageError(const std::exception_ptr& failure) {
@@ -355,11 +340,12 @@ bool isUsageError(const std::exception_ptr& failure) {
     }
 }
 
-bool isKeyerError(const std::exception_ptr& failure) {
+// A keyer error that comes from the parameters would fail every frame alike.
+bool failsEveryFrame(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-        return std::string(e.what()).find("keyer error: ") != std::string::npos;
+    } catch (const KeyerError& e) {
+        return e.failsEveryFrame();
     } catch (...) {
         return false;
     }
@@ -373,18 +359,39 @@ PXiScriptResult Session::evaluate(const std::string& text, const std::string& fi
     return result;
 }
 
+KeyerError Session::keyerError(const PXiNodeFailure& failed) const {
+    const PXiFillFailure& f = failed.failure;
+    PXiNode* node = failed.node;
+    // Placed at the script's call that made the node, when the script made it.
+    for (const PXiScriptCallRecord& call : m_calls)
+        if (call.result && call.result == node->getOutput())
+            return KeyerError(
+                PXiScriptError(call.file, call.pos, "keyer error: " + f.reason).what(), f.kind);
+    return KeyerError("keyer error: " + f.reason + " (node " + node->getName().c_str() + ", " +
+                          node->className().c_str() + ")",
+                      f.kind);
+}
+
 void Session::setFrame(long frame) {
     for (FileInNode* in : m_inputs) in->setFrame(frame);
 }
 
 PXiIBuf Session::renderPicture(PXiIPlug* image) {
+    PXiRenderBatch batch({image});
+    return renderPicture(image, batch);
+}
+
+PXiIBuf Session::renderPicture(PXiIPlug* image, PXiRenderBatch& batch) {
     PXiIBuf buffer;
+    PXiNodeFailures failures;
     {
+        // Not while a read captures standard error: what the nodes print goes straight out.
         const std::lock_guard<std::mutex> quiet(m_captureUse);
-        StderrCaptureScope capture(*m_capture);
-        buffer = PXiRenderImage(image);
-        passOnMessages(capture.end());
+        buffer = batch.render(image, &failures);
     }
+    // The first node that failed (the most upstream): the nodes after it only passed its
+    // picture on.
+    if (!failures.empty()) throw keyerError(failures.front());
     if (!buffer.getData()) throw RenderError("the picture is empty (no input file gave it a size)");
     return buffer;
 }
@@ -448,14 +455,19 @@ void Session::keyFrame(long frame, FrameWork& work) {
     const double readBefore = m_readClock.seconds;
     const Clock::time_point start = Clock::now();
     // A picture written to several files (the matte and the colours of one key) is rendered
-    // once per frame.
+    // once per frame, and so is a node that several of the pictures show.
     std::map<PXiIPlug*, std::shared_ptr<const FrameWork::Picture>> rendered;
+    std::vector<PXiIPlug*> images;
+    for (const Output& out : m_outputs)
+        if (std::find(images.begin(), images.end(), out.image) == images.end())
+            images.push_back(out.image);
+    PXiRenderBatch batch(images);
     for (const Output& out : m_outputs) {
         std::shared_ptr<const FrameWork::Picture>& picture = rendered[out.image];
         if (!picture) {
             try {
                 auto made = std::make_shared<FrameWork::Picture>();
-                made->buffer = renderPicture(out.image);
+                made->buffer = renderPicture(out.image, batch);
                 made->channels = out.image->getChannelsPlug()->asInt();
                 picture = std::move(made);
             } catch (...) {
@@ -539,9 +551,8 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
         progress.frameFailed(frame);
         status = kExitRender;
     };
-    // A keyer error comes from the parameters and would fail every frame alike.
     stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
-        return !keepGoing || isKeyerError(failure) || isUsageError(failure);
+        return !keepGoing || failsEveryFrame(failure) || isUsageError(failure);
     };
     // Reading and writing files run beside the keying when there is more than one thread.
     FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);

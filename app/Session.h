@@ -11,6 +11,7 @@
 #include "app/FileIdentity.h"
 #include "app/FileInNode.h"
 #include "app/FrameHooks.h"
+#include "app/HostError.h"
 #include "app/ImageFile.h"
 #include "app/KeyChecks.h"
 #include "app/Progress.h"
@@ -21,6 +22,7 @@
 #include "sdk/script/PXiScriptRunner.h"
 
 class PXiIPlug;
+class PXiRenderBatch;
 
 namespace pxhost {
 
@@ -75,7 +77,8 @@ public:
     void setFrame(long frame);
 
     // Renders a picture of the session's graph in memory, as a frame's render would before
-    // writing it. Throws RenderError for a keyer error or an empty picture.
+    // writing it. Throws KeyerError when a node reports that it could not make its picture,
+    // RenderError for an empty picture.
     PXiIBuf renderPicture(PXiIPlug* image);
 
     // The files written by the last render, in order.
@@ -109,6 +112,11 @@ private:
     // The picture of an image that is a FileIn's, as read (see HeldPicture).
     bool heldPicture(PXiIPlug* image, RasterView& picture);
 
+    // One picture of a frame's batch (see PXiRenderBatch), checked as renderPicture does.
+    PXiIBuf renderPicture(PXiIPlug* image, PXiRenderBatch& batch);
+    // The error for a node that reported a failed fill, placed at its call in the script.
+    KeyerError keyerError(const PXiNodeFailure& failed) const;
+
     // A file name of the script as the program opens it.
     std::string scriptFile(const std::string& name) const;
 
@@ -116,7 +124,8 @@ private:
     std::string m_scriptFolder;
     Diagnostics m_diagnostics;
     KeyChecks m_keyChecks;
-    std::vector<FileInNode*> m_inputs;  // owned by the root node
+    std::vector<PXiScriptCallRecord> m_calls;  // the script's calls, to place node failures
+    std::vector<FileInNode*> m_inputs;         // owned by the root node
     std::vector<Output> m_outputs;
     std::vector<std::pair<FileIdentity, std::string>> m_protected;  // with the name given
     std::vector<std::string> m_written;

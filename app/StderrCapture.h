@@ -1,8 +1,7 @@
 #pragma once
-// Collects what is written to standard error while a frame renders. The keyer reports a
-// screen colour it cannot use only as a line on standard error; capturing it lets the program
-// tie the message to the frame and file, and fail that frame instead of writing a picture that
-// was never keyed.
+// Collects what is written to standard error while an input is read. Some image readers
+// print their complaints there; capturing them lets the program report a failed read as the
+// frame's failure alone, and pass on the messages of a read that worked.
 
 #include <string>
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "host/ZephraIds.h"
 #include "host/ZephraParams.h"
 
 namespace {
@@ -15,9 +16,6 @@ constexpr float kFloatWithoutFraction = 8388608.0f;
 // Sample maxima of 8-bit and 16-bit images.
 constexpr int kMax8 = 255;
 constexpr int kMax16 = 65535;
-
-enum ColourspaceId { kLinear = 0, kLog = 1, kVideo = 2 };
-enum ViewId { kViewComposite = 0, kViewFlat = 1, kViewUnpremultiplied = 4, kViewStatus = 5 };
 
 // Where each float plug's value lives: one component of a colour (or of the shadow, midtone,
 // highlight triple), or a single value.
@@ -127,6 +125,24 @@ bool KeyerParams::setText(const std::string& plug, const std::string& value) {
 char KeyerParams::holdLetter() const { return letterOf(holdInUse(), holdOutChannel); }
 char KeyerParams::garbageLetter() const { return letterOf(garbageInUse(), garbageChannel); }
 
+std::string keyerTablesProblem(int makeLutsResult) {
+    switch (makeLutsResult) {
+        case kTablesBuilt:
+            return {};
+        case kTablesNeutralZero:
+            return "the foreground bias (neutral colour) has a component that is zero in the "
+                   "working colour space";
+        case kTablesScreenUnusable:
+            return "the screen colour is zero or illegal (its strongest channel must stand out "
+                   "from the other two)";
+        case kTablesOutOfMemory:
+            return "out of memory for the keyer's tables, or unusable sample maxima";
+        default:
+            return "the keyer's tables could not be built (result " +
+                   std::to_string(makeLutsResult) + ")";
+    }
+}
+
 int keyerOutputView(ZephraHandle engine, const std::string& output, const float replace[3]) {
     if (output == "composite") return kViewComposite;
     if (output == "compOnBlack") {
@@ -161,11 +177,11 @@ KeyerTransfer keyerTransfer(const KeyerParams& p, ZephraHandle engine) {
     zephra_setScreen(engine, p.screen[0], p.screen[1], p.screen[2]);
     // Colour spaces are compared in this order; any other text leaves the engine's own.
     if (p.colourspace == "log")
-        zephra_setColourspace(engine, kLog);
+        zephra_setColourspace(engine, kColourspaceLog);
     else if (p.colourspace == "linear")
-        zephra_setColourspace(engine, kLinear);
+        zephra_setColourspace(engine, kColourspaceLinear);
     else if (p.colourspace == "video")
-        zephra_setColourspace(engine, kVideo);
+        zephra_setColourspace(engine, kColourspaceVideo);
     zephra_setView(engine, t.keyView);
     zephra_setScreenRange(engine, p.screenRange);
     zephra_setNeutral(engine, p.fgBias[0], p.fgBias[1], p.fgBias[2]);

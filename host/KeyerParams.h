@@ -68,6 +68,18 @@ struct KeyerParams {
 // "status" 5, anything else 0. Names are compared whole and case-sensitively.
 int keyerOutputView(ZephraHandle engine, const std::string& output, const float replace[3]);
 
+// Results of zephra_makeLuts.
+enum KeyerTablesResult : int {
+    kTablesBuilt = 0,           // the engine can render
+    kTablesNeutralZero = 1,     // the neutral colour has a component of zero in the working space
+    kTablesScreenUnusable = 2,  // the screen colour is zero or illegal (the engine says which)
+    kTablesOutOfMemory = 3,     // no memory for the tables, or sample maxima they cannot have
+};
+
+// What a result of zephra_makeLuts means, in a few words for a message ("the screen colour
+// is zero or illegal (...)"); empty for kTablesBuilt.
+std::string keyerTablesProblem(int makeLutsResult);
+
 // What a transfer decided; the fill of the keyed images needs it.
 struct KeyerTransfer {
     int keyView = 0;
@@ -75,7 +87,7 @@ struct KeyerTransfer {
     int garbageInUse = 0;
     char holdLetter = 'A';
     char garbageLetter = 'A';
-    int makeLutsResult = 0;  // zephra_makeLuts' result: 0 when the engine can render
+    int makeLutsResult = kTablesBuilt;  // zephra_makeLuts' result
 };
 
 // Pushes `params` into the engine and has it rebuild the tables that changed: matte switches,

@@ -3,15 +3,14 @@
 #include <cstddef>
 #include <string>
 
+#include "host/KeyerTableBudget.h"
+#include "host/ZephraIds.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/graph/PXiIPlug.h"
 
 namespace {
-
-// Image inputs, in the order added: also their index for getInput and the input buffers.
-enum { kFg = 0, kBg = 1, kHoldOut = 2, kGarbage = 3 };
 
 // Flags this node raises on plugs.
 constexpr int kCreditSerializeFlag = 4;
@@ -78,7 +77,8 @@ void PXxZephra::build() {
     zephra_useRef(m_engine, 0);
 
     PXiIPlug* out = getOutput();
-    PXiIPlug* in[4] = {getInput(kFg), getInput(kBg), getInput(kHoldOut), getInput(kGarbage)};
+    PXiIPlug* in[kInputCount] = {getInput(kInputFg), getInput(kInputBg),
+                                 getInput(kInputHoldOutMatte), getInput(kInputGarbageMatte)};
 
     getInputDepthPlug()->detach(nullptr);
     getInputDepthPlug()->addDependencies(in[0]->getDepthPlug(), in[1]->getDepthPlug(),
@@ -151,6 +151,7 @@ void PXxZephra::bindPlugMembers() {
 }
 
 PXxZephra::~PXxZephra() {
+    if (m_keepsTables) KeyerTableBudget::release();
     if (m_engine) zephra_delete(m_engine);
 }
 
@@ -162,11 +163,11 @@ int PXxZephra::getKeyView() {
 
 void PXxZephra::notify(PXiPlug* plug) {
     if (plug == clipMode) {
-        int s = clipMode->asInt() <= 0 ? 0 : 1;
-        int o = 1 - s;
+        // The output's size follows Fg (clipMode 0 or less) or Bg, and no longer the other.
+        const bool fromBg = clipMode->asInt() > 0;
         PXiIPlug* out = getOutput();
-        PXiIPlug* from = getInput(s);
-        PXiIPlug* other = getInput(o);
+        PXiIPlug* from = getInput(fromBg ? kInputBg : kInputFg);
+        PXiIPlug* other = getInput(fromBg ? kInputFg : kInputBg);
         PXiPlug* width = out->getWidthPlug();
         if (width->hasDependency(other->getWidthPlug(), 0))
             width->removeDependency(other->getWidthPlug());

@@ -31,6 +31,9 @@ public:
     PXiNode* instantiate() const override;
     const PXiName& className() const override;
     void fillOutputBuffer() override;
+    // A fill after a failed table build leaves the foreground in place: this says so, with
+    // zephra_makeLuts' result as the code (kind kOutOfMemory for result 3, kSettings else).
+    PXiFillFailure fillFailure() const override;
 
     // The engine view for the current text of the output plug. "compOnBlack" and
     // "compOnReplace" also set the engine's background colour on the way.
@@ -103,8 +106,16 @@ private:
 
     static void fillThread(PXiThread* thread, void* arg);
 
+    // 16-bit tables past the limit of KeyerTableBudget are freed after each fill and built
+    // again from the parameters already in the engine before the engine next keys anything.
+    void ensureTables();
+    void settleTables();
+
     ZephraHandle m_engine;
     int m_keyView = 0;
+    int m_tablesResult = kTablesBuilt;  // zephra_makeLuts' last result
+    bool m_keepsTables = false;         // counted by KeyerTableBudget
+    bool m_tablesReleased = false;      // freed after a fill; ensureTables builds them again
     int m_holdInUse;
     int m_garbageInUse = 0;
     char m_holdLetter = 'A';

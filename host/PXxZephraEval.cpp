@@ -7,14 +7,13 @@
 #include "host/KeyerParams.h"
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
+#include "host/ZephraIds.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/base/PXiMath.h"
 
 namespace {
-
-enum { kFg = 0, kBg = 1, kHoldOut = 2, kGarbage = 3 };
 
 // Samples of one background pixel per image, in buffer order A, B, G, R.
 template <typename T>
@@ -40,8 +39,8 @@ PXiBPixel keyOnePixel(ZephraHandle engine, const PXiBPixel& fg, const PXiBPixel&
         s.garbage[i] = toSample(garbage[i], T());
     }
     Ztile tile = {};
-    tile.fg = {&s.fg[3], &s.fg[2], &s.fg[1], &s.fg[0], 0, 0};
-    tile.bg = {&s.bg[3], &s.bg[2], &s.bg[1], &s.bg[0], 0, 0};
+    tile.fg = {&s.fg[kSampleR], &s.fg[kSampleG], &s.fg[kSampleB], &s.fg[kSampleA], 0, 0};
+    tile.bg = {&s.bg[kSampleR], &s.bg[kSampleG], &s.bg[kSampleB], &s.bg[kSampleA], 0, 0};
     tile.dst = tile.bg;
     tile.hold.a = &s.hold[zephraLetterSample(holdLetter)];
     tile.garbage.a = &s.garbage[zephraLetterSample(garbageLetter)];
@@ -71,16 +70,16 @@ int PXxZephra::eval(PXiPlug* plug) {
         evalDepth(plug, true);
     } else if (plug == getInputDepthPlug()) {
         evalDepth(plug, false);
-    } else if (plug == getInput(kBg)->getReqChannelsPlug()) {
+    } else if (plug == getInput(kInputBg)->getReqChannelsPlug()) {
         evalBgRequested(plug);
-    } else if (plug == getInput(kFg)->getReqChannelsPlug()) {
+    } else if (plug == getInput(kInputFg)->getReqChannelsPlug()) {
         evalFgRequested(plug);
-    } else if (plug == getInput(kHoldOut)->getReqChannelsPlug()) {
+    } else if (plug == getInput(kInputHoldOutMatte)->getReqChannelsPlug()) {
         makeDescriptionCurrent();
-        evalMatteRequested(plug, kHoldOut, m_holdInUse, m_holdLetter);
-    } else if (plug == getInput(kGarbage)->getReqChannelsPlug()) {
+        evalMatteRequested(plug, kInputHoldOutMatte, m_holdInUse, m_holdLetter);
+    } else if (plug == getInput(kInputGarbageMatte)->getReqChannelsPlug()) {
         makeDescriptionCurrent();
-        evalMatteRequested(plug, kGarbage, m_garbageInUse, m_garbageLetter);
+        evalMatteRequested(plug, kInputGarbageMatte, m_garbageInUse, m_garbageLetter);
     }
     return PXiNadic::eval(plug);
 }
@@ -91,8 +90,8 @@ void PXxZephra::makeDescriptionCurrent() {
 }
 
 void PXxZephra::evalChannels(PXiPlug* plug) {
-    int fg = getInput(kFg)->getChannelsPlug()->asInt();
-    int bg = getInput(kBg)->getChannelsPlug()->asInt();
+    int fg = getInput(kInputFg)->getChannelsPlug()->asInt();
+    int bg = getInput(kInputBg)->getChannelsPlug()->asInt();
     PXiName name = output->asString();
     int channels;
     if (name == PXiName::getString("status")) {
@@ -105,7 +104,8 @@ void PXxZephra::evalChannels(PXiPlug* plug) {
 }
 
 void PXxZephra::evalSize(PXiPlug* plug, bool width) {
-    int source = std::min(std::max(clipMode->asInt(), 0), 1);
+    // clipMode 0 or less takes the size from Fg, 1 or more from Bg.
+    const int source = std::min(std::max(clipMode->asInt(), int(kInputFg)), int(kInputBg));
     PXiIPlug* in = getInput(source);
     plug->set((width ? in->getWidthPlug() : in->getHeightPlug())->asInt());
 }
@@ -113,17 +113,18 @@ void PXxZephra::evalSize(PXiPlug* plug, bool width) {
 void PXxZephra::evalBackgroundPixel(PXiPlug* plug) {
     makeDescriptionCurrent();
     int keyed = bgColor->asInt();
-    getInput(kFg)->getBPixel(m_bgPixel);
+    getInput(kInputFg)->getBPixel(m_bgPixel);
     if (keyed == 0) {
         plug->set(static_cast<void*>(&m_bgPixel));
         return;
     }
     int depth = getDepthPlug()->asInt();
-    PXiBPixel bg = getInput(kBg)->getBPixel();
-    PXiBPixel hold = getInput(kHoldOut)->getBPixel();
-    PXiBPixel garbage = getInput(kGarbage)->getBPixel();
+    PXiBPixel bg = getInput(kInputBg)->getBPixel();
+    PXiBPixel hold = getInput(kInputHoldOutMatte)->getBPixel();
+    PXiBPixel garbage = getInput(kInputGarbageMatte)->getBPixel();
     PXiBPixel keyedPixel;
     if (depth == 1 || depth == 2) {
+        ensureTables();
         keyedPixel = depth == 1 ? keyOnePixel<std::uint8_t>(m_engine, m_bgPixel, bg, hold, garbage,
                                                             m_holdLetter, m_garbageLetter)
                                 : keyOnePixel<std::uint16_t>(m_engine, m_bgPixel, bg, hold, garbage,
@@ -171,12 +172,13 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
     const int holdInUse = p.holdInUse();
     const int garbageInUse = p.garbageInUse();
 
-    PXiName fgText = getInput(kFg)->getDescriptionPlug()->asString();
-    PXiName bgText = getInput(kBg)->getDescriptionPlug()->asString();
+    PXiName fgText = getInput(kInputFg)->getDescriptionPlug()->asString();
+    PXiName bgText = getInput(kInputBg)->getDescriptionPlug()->asString();
     PXiName holdText =
-        holdInUse ? getInput(kHoldOut)->getDescriptionPlug()->asString() : PXiName("0");
-    PXiName garbageText =
-        garbageInUse ? getInput(kGarbage)->getDescriptionPlug()->asString() : PXiName("0");
+        holdInUse ? getInput(kInputHoldOutMatte)->getDescriptionPlug()->asString() : PXiName("0");
+    PXiName garbageText = garbageInUse
+                              ? getInput(kInputGarbageMatte)->getDescriptionPlug()->asString()
+                              : PXiName("0");
     PXiName text = PXiName::sprintf(
         "%s(%s,%s,%s,%s,%i,%s,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,%g,"
         "%g,%g,%s,%d,%c,%d,%c,%i)",
@@ -192,8 +194,14 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
 
     // A failure of the table building (screen colour zero or illegal, with its message; memory
     // exhausted) leaves the engine stale: the fill then renders nothing and the output keeps
-    // the foreground with its screen fill. The next evaluation tries again.
+    // the foreground with its screen fill. The next evaluation tries again. The result is
+    // kept for fillFailure, which tells the render driver.
     const KeyerTransfer t = keyerTransfer(p, m_engine);
+    m_tablesResult = t.makeLutsResult;
+    m_tablesReleased = false;
+    // A graph's descriptions are all evaluated before its first fill: a node past the table
+    // budget frees its tables here too, or every node would hold them at once.
+    settleTables();
     m_holdInUse = t.holdInUse;
     m_holdLetter = t.holdLetter;
     m_garbageInUse = t.garbageInUse;
@@ -205,7 +213,8 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
 
 void PXxZephra::evalDepth(PXiPlug* plug, bool limited) {
     int depth = 0;
-    for (int k = 0; k < 4; ++k) depth = std::max(depth, getInput(k)->getDepthPlug()->asInt());
+    for (int k = 0; k < kInputCount; ++k)
+        depth = std::max(depth, getInput(k)->getDepthPlug()->asInt());
     // The node keys 8-bit samples when every input is 8-bit and 16-bit ones otherwise.
     plug->set(limited ? std::min(depth, 2) : depth);
 }
@@ -214,14 +223,14 @@ void PXxZephra::evalBgRequested(PXiPlug* plug) {
     makeDescriptionCurrent();
     int wanted = getOutput()->getReqChannelsPlug()->asInt();
     if (output->asString() == zephraCompositeName) wanted |= PXiChanAll;
-    plug->set(getInput(kBg)->getChannelsPlug()->asInt() & wanted);
+    plug->set(getInput(kInputBg)->getChannelsPlug()->asInt() & wanted);
 }
 
 void PXxZephra::evalFgRequested(PXiPlug* plug) {
     makeDescriptionCurrent();
     int wanted = getOutput()->getReqChannelsPlug()->asInt();
     // The keyer never reads the foreground's alpha.
-    plug->set(wanted == 0 ? 0 : getInput(kFg)->getChannelsPlug()->asInt() & 14);
+    plug->set(wanted == 0 ? 0 : getInput(kInputFg)->getChannelsPlug()->asInt() & kMaskColour);
 }
 
 void PXxZephra::evalMatteRequested(PXiPlug* plug, int input, int inUse, char letter) {
@@ -231,5 +240,5 @@ void PXxZephra::evalMatteRequested(PXiPlug* plug, int input, int inUse, char let
         return;
     }
     int channels = getInput(input)->getChannelsPlug()->asInt();
-    plug->set(zephraLetterIsColour(letter) ? channels & 14 : channels & PXiChanA);
+    plug->set(zephraLetterIsColour(letter) ? channels & kMaskColour : channels & kMaskA);
 }

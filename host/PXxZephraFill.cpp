@@ -3,17 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/VRFZephraTable.h"
+#include "host/KeyerTableBudget.h"
 #include "host/PXxZephra.h"
 #include "host/ZephraChannels.h"
+#include "host/ZephraIds.h"
 #include "host/ZephraScreenFill.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/base/PXiThread.h"
 
-namespace {
-
-enum { kFg = 0, kBg = 1, kHoldOut = 2, kGarbage = 3 };
-
-}  // namespace
+namespace {}  // namespace
 
 // Everything the threads need, filled once per fill and only read by them.
 struct PXxZephraFillJob {
@@ -39,7 +38,7 @@ char* sampleAt(void* data, int sample, int depth) {
 // to 4 interleaved samples per pixel. Returns the samples from one row to the next.
 int bandView(const PXxZephraFillJob& job, int input, PXiIBuf& view, int width, int mask,
              const PXiThread& thread) {
-    PXiIBuf* fg = job.buffers[kFg];
+    PXiIBuf* fg = job.buffers[kInputFg];
     PXiIRect rect(job.roi.x1, fg->getFirstRow(), job.roi.x2, fg->getFirstRow() + fg->getNumRows());
     job.buffers[input]->threadIBuf(view, rect, job.depth, thread.getIndex(), thread.getCount(), 0);
     PXiIPlug* in = job.inputs[input];
@@ -61,7 +60,7 @@ void matteImage(const PXxZephraFillJob& job, int input, int inUse, char letter, 
 
 void PXxZephra::fillThread(PXiThread* thread, void* arg) {
     const PXxZephraFillJob& job = *static_cast<const PXxZephraFillJob*>(arg);
-    PXiIBuf* fgBuffer = job.buffers[kFg];
+    PXiIBuf* fgBuffer = job.buffers[kInputFg];
     if (!fgBuffer || !fgBuffer->getData()) return;
 
     PXiIBuf fgView;
@@ -73,16 +72,16 @@ void PXxZephra::fillThread(PXiThread* thread, void* arg) {
     const int height = band.y2 - band.y1;
 
     // The keyer reads R, G and B of the foreground, never its alpha.
-    PXiIPlug* fg = job.inputs[kFg];
-    fgView.expand(width, job.depth, fg->getBPixel(), fg->getChannelsPlug()->asInt(), 14);
+    PXiIPlug* fg = job.inputs[kInputFg];
+    fgView.expand(width, job.depth, fg->getBPixel(), fg->getChannelsPlug()->asInt(), kMaskColour);
     void* data = fgView.getData();
     const int fgRowStep = 4 * width + fgView.getExtra();
 
     Ztile tile = {};
-    tile.fg = {sampleAt(data, 3, job.depth),
-               sampleAt(data, 2, job.depth),
-               sampleAt(data, 1, job.depth),
-               data,
+    tile.fg = {sampleAt(data, kSampleR, job.depth),
+               sampleAt(data, kSampleG, job.depth),
+               sampleAt(data, kSampleB, job.depth),
+               sampleAt(data, kSampleA, job.depth),
                4,
                fgRowStep};
 
@@ -95,18 +94,19 @@ void PXxZephra::fillThread(PXiThread* thread, void* arg) {
     tile.dst = tile.fg;
 
     PXiIBuf holdView, garbageView, bgView;
-    matteImage(job, kHoldOut, job.holdInUse, job.holdLetter, holdView, width, *thread, tile.hold);
-    matteImage(job, kGarbage, job.garbageInUse, job.garbageLetter, garbageView, width, *thread,
-               tile.garbage);
+    matteImage(job, kInputHoldOutMatte, job.holdInUse, job.holdLetter, holdView, width, *thread,
+               tile.hold);
+    matteImage(job, kInputGarbageMatte, job.garbageInUse, job.garbageLetter, garbageView, width,
+               *thread, tile.garbage);
 
-    PXiIBuf* bgBuffer = job.buffers[kBg];
+    PXiIBuf* bgBuffer = job.buffers[kInputBg];
     if (bgBuffer && bgBuffer->getData()) {
-        tile.bg.rowStep = bandView(job, kBg, bgView, width, 15, *thread);
+        tile.bg.rowStep = bandView(job, kInputBg, bgView, width, kMaskAll, *thread);
         void* bg = bgView.getData();
-        tile.bg = {sampleAt(bg, 3, job.depth),
-                   sampleAt(bg, 2, job.depth),
-                   sampleAt(bg, 1, job.depth),
-                   bg,
+        tile.bg = {sampleAt(bg, kSampleR, job.depth),
+                   sampleAt(bg, kSampleG, job.depth),
+                   sampleAt(bg, kSampleB, job.depth),
+                   sampleAt(bg, kSampleA, job.depth),
                    4,
                    tile.bg.rowStep};
     }
@@ -115,7 +115,38 @@ void PXxZephra::fillThread(PXiThread* thread, void* arg) {
     zephra_render(job.engine, job.depth, width, height, &tile);
 }
 
+PXiFillFailure PXxZephra::fillFailure() const {
+    PXiFillFailure failure;
+    if (m_tablesResult == kTablesBuilt) return failure;
+    failure.kind = m_tablesResult == kTablesOutOfMemory ? PXiFillFailureKind::kOutOfMemory
+                                                        : PXiFillFailureKind::kSettings;
+    failure.code = m_tablesResult;
+    failure.reason = keyerTablesProblem(m_tablesResult);
+    return failure;
+}
+
+void PXxZephra::ensureTables() {
+    if (!m_tablesReleased) return;
+    m_tablesReleased = false;
+    m_tablesResult = zephra_makeLuts(m_engine);
+}
+
+void PXxZephra::settleTables() {
+    // Tables for 8-bit samples are small, and tables that were not built hold nothing.
+    const bool large = getDepthPlug()->asInt() != 1 && m_tablesResult == kTablesBuilt;
+    if (!large) {
+        if (m_keepsTables) KeyerTableBudget::release();
+        m_keepsTables = false;
+        return;
+    }
+    if (!m_keepsTables) m_keepsTables = KeyerTableBudget::keep();
+    if (m_keepsTables) return;
+    m_engine->nukeTables();
+    m_tablesReleased = true;
+}
+
 void PXxZephra::fillOutputBuffer() {
+    ensureTables();
     PXxZephraFillJob job;
     job.buffers = getInputBuffers();
     job.inputs = getInputs();
@@ -136,7 +167,7 @@ void PXxZephra::fillOutputBuffer() {
     // The threads read the inputs' channels, background pixels and domains of definition.
     // Reading them once here makes sure they are all evaluated, so that the threads only
     // read values and never start an evaluation of their own.
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < kInputCount; ++k) {
         PXiIPlug* in = job.inputs[k];
         in->getChannelsPlug()->asInt();
         in->getBPixel();
@@ -144,4 +175,5 @@ void PXxZephra::fillOutputBuffer() {
     }
 
     PXiThread::m_fork(&PXxZephra::fillThread, &job);
+    settleTables();
 }

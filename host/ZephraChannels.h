@@ -1,23 +1,35 @@
 #pragma once
 
+// Samples and channels of the host's pixels as the keyer node addresses them. Samples of a
+// pixel are stored A, B, G, R; a channel mask has one bit per sample (A 1, B 2, G 4, R 8).
 // A channel letter selects one channel of a matte input: 'R', 'G' or 'B' that colour, any
-// other character alpha. Samples of a pixel are stored A, B, G, R.
+// other character alpha. Standard C++ only: the Python module shares the letter rules.
 
-// The letter's sample index within a pixel: R 3, G 2, B 1, anything else 0 (alpha).
+// Index of a sample within a pixel.
+enum ZephraSample : int { kSampleA = 0, kSampleB = 1, kSampleG = 2, kSampleR = 3 };
+
+// Channel masks: one bit per sample index.
+enum ZephraChannelMask : int {
+    kMaskA = 1 << kSampleA,
+    kMaskColour = (1 << kSampleB) | (1 << kSampleG) | (1 << kSampleR),  // R, G, B: no alpha
+    kMaskAll = kMaskA | kMaskColour,
+};
+
+// The letter's sample index within a pixel: R, G or B that colour, anything else alpha.
 inline int zephraLetterSample(char letter) {
     switch (letter) {
         case 'R':
-            return 3;
+            return kSampleR;
         case 'G':
-            return 2;
+            return kSampleG;
         case 'B':
-            return 1;
+            return kSampleB;
         default:
-            return 0;
+            return kSampleA;
     }
 }
 
-// The letter's channel mask bit: R 8, G 4, B 2, anything else 1 (alpha).
+// The letter's channel mask bit.
 inline int zephraLetterMask(char letter) { return 1 << zephraLetterSample(letter); }
 
-inline bool zephraLetterIsColour(char letter) { return zephraLetterSample(letter) != 0; }
+inline bool zephraLetterIsColour(char letter) { return zephraLetterSample(letter) != kSampleA; }

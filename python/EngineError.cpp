@@ -1,24 +1,15 @@
 #include "python/EngineError.h"
 
+#include "host/KeyerParams.h"
+
 namespace zephra_python {
 
 namespace {
 
-// What zephra_makeLuts' results mean.
 std::string tablesMessage(int code) {
-    switch (code) {
-        case 1:
-            return "make_luts returned 1: the foreground bias (neutral colour) has a component "
-                   "that is zero in the working colour space";
-        case 2:
-            return "make_luts returned 2: the screen colour is zero or illegal (its strongest "
-                   "channel must stand out from the other two)";
-        case 3:
-            return "make_luts returned 3: out of memory for the keyer's tables, or unusable "
-                   "sample maxima";
-        default:
-            return "make_luts returned " + std::to_string(code);
-    }
+    const std::string problem = keyerTablesProblem(code);
+    const std::string result = "make_luts returned " + std::to_string(code);
+    return problem.empty() ? result : result + ": " + problem;
 }
 
 std::string renderMessage(int code) {

@@ -183,6 +183,8 @@ const PXiName& PXiNode::className() const {
 
 void PXiNode::fillOutputBuffer() {}
 
+PXiFillFailure PXiNode::fillFailure() const { return {}; }
+
 PXiPlug* PXiNode::addPlug(const char* name, int type, int io, int, int) {
     if (type != PXiPlug::kString && type != PXiPlug::kFloat && type != PXiPlug::kInt &&
         type != PXiPlug::kPointer)

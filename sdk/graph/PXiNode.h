@@ -3,11 +3,12 @@
 #include <memory>
 #include <vector>
 
+#include "sdk/graph/PXiFillFailure.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/image/PXiImage.h"
 #include "sdk/base/PXiName.h"
 #include "sdk/base/PXiPArray.h"
-#include "sdk/graph/PXiIPlug.h"
 #include "sdk/graph/PXiPlug.h"
-#include "sdk/image/PXiImage.h"
 
 class PXiFile;
 class PXiScope;
@@ -71,6 +72,9 @@ public:
     // Produces the output samples into the buffers that the render driver has prepared
     // (see PXiNadic). The base does nothing.
     virtual void fillOutputBuffer();
+    // Whether the last fillOutputBuffer made the picture asked for; the render driver asks
+    // right after each fill. The base always did (kind kNone).
+    virtual PXiFillFailure fillFailure() const;
 
     // Adds a plug of type PXiPlug::kString, kFloat, kInt or kPointer; io 1 for parameters.
     // The two trailing numbers are reserved. Throws PXiError when the node already has a plug

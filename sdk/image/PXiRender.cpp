@@ -1,6 +1,7 @@
 #include "sdk/image/PXiRender.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -73,10 +74,17 @@ struct RenderState {
     std::vector<PXiNode*> active;                 // nodes being rendered, outermost first
     std::unordered_map<PXiIPlug*, int> left;      // source -> takes still to come
     std::unordered_map<PXiIPlug*, PXiIBuf> made;  // pictures kept for takes to come
+    PXiNodeFailures* failures = nullptr;          // where fills that failed are reported
 
-    // Counts, for every node output the graph reaches, the connected inputs that show it.
-    explicit RenderState(PXiIPlug* root) {
-        std::vector<PXiIPlug*> stack{sourceOf(root)};
+    // Counts, for every node output the graph reaches, the connected inputs that show it;
+    // rootsAreTakes: each root counts as one more take of what it shows (a batch).
+    RenderState(const std::vector<PXiIPlug*>& roots, bool rootsAreTakes) {
+        std::vector<PXiIPlug*> stack;
+        for (PXiIPlug* root : roots) {
+            if (!root) throw PXiError("no image to render");
+            PXiIPlug* source = sourceOf(root);
+            if (!rootsAreTakes || ++left[source] == 1) stack.push_back(source);
+        }
         while (!stack.empty()) {
             auto* nadic = dynamic_cast<PXiNadic*>(stack.back()->getNode());
             stack.pop_back();
@@ -93,6 +101,15 @@ struct RenderState {
 
 PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state);
 
+bool sameRegion(const PXiIBuf& picture, const PXiIRect& region) {
+    return picture.getFirstColumn() == region.x1 && picture.getFirstRow() == region.y1 &&
+           picture.getWidth() == region.width() && picture.getNumRows() == region.height();
+}
+
+PXiIRect wholeImage(PXiIPlug* image) {
+    return PXiIRect(0, 0, image->getWidthPlug()->asInt(), image->getHeightPlug()->asInt());
+}
+
 // The picture for one connected input. A source only this input shows is rendered with the
 // channels the input asks for. A source several inputs show is rendered once, with every
 // channel so that it holds what each of them asks for, and kept: every take but the last gets
@@ -101,6 +118,9 @@ PXiIBuf takePicture(PXiIPlug* input, const PXiIRect& region, int channels, Rende
     PXiIPlug* source = sourceOf(input);
     const int takesAfter = --state.left[source];
     const auto kept = state.made.find(source);
+    // A picture kept over another region (roots of other sizes) does not serve this take.
+    if (kept != state.made.end() && !sameRegion(kept->second, region))
+        return renderImage(source, region, channels, state);
     if (kept == state.made.end()) {
         if (takesAfter <= 0) return renderImage(source, region, channels, state);
         PXiIBuf picture = renderImage(source, region, PXiChanAll, state);
@@ -174,6 +194,10 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
         execution.begun = true;
         nadic->fillOutputBuffer();
     }
+    if (state.failures) {
+        PXiFillFailure failure = nadic->fillFailure();
+        if (failure.failed()) state.failures->push_back({node, std::move(failure)});
+    }
     PXiIBuf result = std::move(buffers[0]);
     if (!result.getData()) {
         result = PXiIBuf::filled(region, outDepth, outBp);
@@ -185,14 +209,36 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
 
 }  // namespace
 
-PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels) {
+PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels,
+                       PXiNodeFailures* failures) {
     if (!image) throw PXiError("no image to render");
-    RenderState state(image);
+    RenderState state({image}, false);
+    state.failures = failures;
     return renderImage(image, region, channels, state);
 }
 
-PXiIBuf PXiRenderImage(PXiIPlug* image) {
+PXiIBuf PXiRenderImage(PXiIPlug* image, PXiNodeFailures* failures) {
     if (!image) throw PXiError("no image to render");
-    PXiIRect whole(0, 0, image->getWidthPlug()->asInt(), image->getHeightPlug()->asInt());
-    return PXiRenderImage(image, whole, PXiChanAll);
+    return PXiRenderImage(image, wholeImage(image), PXiChanAll, failures);
+}
+
+struct PXiRenderBatch::State : RenderState {
+    explicit State(const std::vector<PXiIPlug*>& images) : RenderState(images, true) {}
+};
+
+PXiRenderBatch::PXiRenderBatch(const std::vector<PXiIPlug*>& images)
+    : m_state(std::make_unique<State>(images)) {}
+
+PXiRenderBatch::~PXiRenderBatch() = default;
+
+PXiIBuf PXiRenderBatch::render(PXiIPlug* image, PXiNodeFailures* failures) {
+    if (!image) throw PXiError("no image to render");
+    m_state->failures = failures;
+    struct Reset {
+        State& state;
+        ~Reset() { state.failures = nullptr; }
+    } reset{*m_state};
+    if (!m_state->left.count(sourceOf(image)))
+        throw PXiError("the image was not given to the render batch");
+    return takePicture(image, wholeImage(image), PXiChanAll, *m_state);
 }

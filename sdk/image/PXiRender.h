@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "sdk/graph/PXiFillFailure.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/image/PXiImage.h"
 
@@ -25,6 +29,32 @@
 // several inputs show is rendered with every channel and kept until the last of them has
 // taken it (the others get copies).
 // One render of a given node at a time.
-PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = PXiChanAll);
+//
+// failures, when given, receives every node of the render whose fill reported that it did not
+// make its picture (PXiNode::fillFailure), in the order filled (upstream first). The picture
+// is returned as the nodes made it all the same: what to do with it is the caller's choice.
+PXiIBuf PXiRenderImage(PXiIPlug* image, const PXiIRect& region, int channels = PXiChanAll,
+                       PXiNodeFailures* failures = nullptr);
 // The whole image: region (0, 0, width, height).
-PXiIBuf PXiRenderImage(PXiIPlug* image);
+PXiIBuf PXiRenderImage(PXiIPlug* image, PXiNodeFailures* failures = nullptr);
+
+// Several images of one graph rendered as one, as a frame with several outputs needs them: a
+// node that more than one of the images shows, directly or upstream, is rendered once for all
+// of them, as within one PXiRenderImage, and its picture is held until the last image that
+// shows it has been rendered. Make one batch per frame with every image the frame writes
+// (each once), then render each of them (whole, every channel) in any order. After a render
+// that throws, later ones still give the right picture, perhaps rendering nodes again.
+class PXiRenderBatch {
+public:
+    explicit PXiRenderBatch(const std::vector<PXiIPlug*>& images);
+    ~PXiRenderBatch();
+    PXiRenderBatch(const PXiRenderBatch&) = delete;
+    PXiRenderBatch& operator=(const PXiRenderBatch&) = delete;
+
+    // One of the batch's images over (0, 0, width, height); as PXiRenderImage otherwise.
+    PXiIBuf render(PXiIPlug* image, PXiNodeFailures* failures = nullptr);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

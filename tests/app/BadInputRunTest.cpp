@@ -107,11 +107,6 @@ TEST_F(BadInputRun, EveryExitPathGivesOneLineAndLeavesTheFiles) {
          1,
          "frame 1: signed.tif: ",
          "unsupported pixel layout"},
-        {"FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\", 0, 0, 0), \"out.png\");",
-         {},
-         1,
-         "frame 1: out.png: ",
-         "keyer error: Zephra: Screen colour is zero"},
     });
 }
 
@@ -278,6 +273,47 @@ TEST_F(BadInputRun, AReadOnlyFolderIsRefused) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "pxhost: ro/o.png: output folder ro is not writable\n");
     EXPECT_TRUE(dir.list("ro").empty());
+}
+
+// An append-only folder takes new files but never renames or removes one, so a temporary file
+// put there would stay for good; an append-only file cannot be replaced. Both are refused
+// before anything is written.
+TEST_F(BadInputRun, AppendOnlyFoldersAndFilesAreRefusedBeforeWriting) {
+    mkdir((dir / "ap").c_str(), 0755);
+    writeText(dir / "kept.png", "old output");
+    struct AppendOnly {
+        std::vector<std::string> paths;
+        ~AppendOnly() {  // so that the scratch folder can be removed
+            for (const std::string& p : paths) std::system(("chattr -a '" + p + "'").c_str());
+        }
+    } attributes{{dir / "ap", dir / "kept.png"}};
+    for (const std::string& p : attributes.paths)
+        if (std::system(("chattr +a '" + p + "' 2>/dev/null").c_str()) != 0)
+            GTEST_SKIP() << "cannot make " << p
+                         << " append-only (a file system without the attribute, or no right "
+                            "to set it)";
+    const struct {
+        const char* output;
+        const char* message;
+    } cases[] = {
+        {"ap/o.png",
+         "pxhost: ap/o.png: output folder ap is append-only or immutable: a finished file "
+         "cannot be put in place\n"},
+        {"kept.png",
+         "pxhost: kept.png: the file is append-only or immutable; it cannot be replaced\n"},
+    };
+    const FolderSnapshot before(dir, inputs);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const RunResult r = runScript("FileOut(" + kKey + ", \"" + c.output + "\");");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_TRUE(dir.list("ap").empty());
+        EXPECT_EQ(readText(dir / "kept.png"), "old output");
+        EXPECT_EQ(before.changedIn(dir), "");
+        EXPECT_TRUE(outputsBesides({"fg.png", "out.png", "kept.png", "ap"}).empty())
+            << "left: " << outputsBesides({"fg.png", "out.png", "kept.png", "ap"})[0];
+    }
 }
 
 // A write that hits the file-size limit (as a full disk would stop it) fails the frame with

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "EndToEnd.h"
 
 namespace pxhost::test {
@@ -75,6 +77,43 @@ TEST_F(Sequences, VerboseTimingsAndForcedProgress) {
     EXPECT_NE(r.err.find("frame 1: read "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("frame 2 of 2"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("2 frames: read "), std::string::npos) << r.err;
+}
+
+// A screen colour the keyer cannot use: the keyer's own line, then the program's, placed at
+// the keyer's call. The frame fails and leaves the old output; the run stops even with
+// --keep-going, since every frame would fail alike.
+TEST_F(Sequences, AScreenColourTheKeyerCannotUseStopsTheRun) {
+    struct Case {
+        const char* screen;
+        const char* keyerLine;
+    };
+    const Case cases[] = {
+        {"0, 0, 0", "Zephra: Screen colour is zero\n"},
+        {"0.5, 0.5, 0.5", "Zephra: illegal screen colour\n"},  // no channel stands out
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.screen);
+        for (const std::string& n : written()) unlink((dir / n).c_str());
+        writeText(dir / "out.001.png", "old output");
+        const RunResult r = runScript(
+            std::string("\nk = Zephra_1v4(FileIn(\"fg.####.png\"), 0, 0, 0, \"status\", ") +
+                c.screen + ");\nFileOut(k, \"out.%03d.png\");",
+            {"-t", "1-3", "--keep-going"});
+        EXPECT_EQ(r.status, 1);
+        // The keyer prints its line for each frame it was asked to key before the run
+        // stopped (the next frame may be under way); the program reports the first failure.
+        const std::string report =
+            "pxhost: frame 1: out.001.png: script.pxs:2:5: keyer error: the screen colour is "
+            "zero or illegal (its strongest channel must stand out from the other two)\n";
+        ASSERT_GE(r.err.size(), report.size());
+        const std::string before = r.err.substr(0, r.err.size() - report.size());
+        EXPECT_EQ(r.err.substr(before.size()), report);
+        EXPECT_FALSE(before.empty());
+        for (size_t at = 0; at < before.size(); at += std::strlen(c.keyerLine))
+            EXPECT_EQ(before.compare(at, std::strlen(c.keyerLine), c.keyerLine), 0) << r.err;
+        EXPECT_EQ(written(), std::vector<std::string>{"out.001.png"});
+        EXPECT_EQ(readText(dir / "out.001.png"), "old output");
+    }
 }
 
 class Errors : public EndToEnd {};

@@ -7,6 +7,8 @@
 
 #include "KeyerReference.h"
 #include "KeyerTestSupport.h"
+#include "engine/VRFZephraTable.h"
+#include "host/KeyerTableBudget.h"
 #include "host/ZephraScreenFill.h"
 #include "sdk/image/PXiRender.h"
 #include "sdk/base/PXiThread.h"
@@ -157,33 +159,99 @@ TEST_F(KeyerRender, EveryOutputDepthAndMatteEqualsADirectEngineRender) {
     for (const RenderCase& c : renderCases()) check(c);
 }
 
-// A screen colour the engine cannot work with: the message appears, nothing crashes, and the
-// output is the foreground with the screen fill outside its domain of definition.
-TEST_F(KeyerRender, UnusableScreenColourLeavesTheScreenFilledForeground) {
-    for (int depth : {1, 2}) {
-        SCOPED_TRACE(depth);
-        images_.clear();
-        PXiMemoryImage* fg = image("fg", kW, kH, depth, PXiChanAll, 31);
-        const PXiIRect dod(3, 2, 9, 7);
-        fg->setDod(dod);
-        image("bg", kW, kH, depth, PXiChanAll, 32);
-        KeyerSettings k;
-        k.screen[0] = k.screen[1] = k.screen[2] = 0.0f;
-        PXxZephra* node = run(k.call("fg, bg, 0, 0"));
-        ASSERT_NE(node, nullptr);
-        ::testing::internal::CaptureStderr();
-        PXiIBuf out = PXiRenderImage(node->getOutput());
-        const std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("Zephra: Screen colour is zero"), std::string::npos) << err;
+// Table builds that fail (a screen colour the engine cannot work with, memory refused): the
+// render driver hears of it from the node, with the kind and the engine's result; nothing
+// crashes; the output is the foreground with the screen fill outside its domain of definition;
+// the next evaluation after a change tries again.
+TEST_F(KeyerRender, AFailedTableBuildIsReportedAndLeavesTheScreenFilledForeground) {
+    struct Case {
+        bool zeroScreen;  // else: every allocation of the engine refused
+        PXiFillFailureKind kind;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {true, PXiFillFailureKind::kSettings, 2, "Zephra: Screen colour is zero\n"},
+        {false, PXiFillFailureKind::kOutOfMemory, 3, ""},
+    };
+    for (const Case& c : cases)
+        for (int depth : {1, 2}) {
+            SCOPED_TRACE(std::to_string(c.code) + " depth " + std::to_string(depth));
+            images_.clear();
+            PXiMemoryImage* fg = image("fg", kW, kH, depth, PXiChanAll, 31);
+            const PXiIRect dod(3, 2, 9, 7);
+            fg->setDod(dod);
+            image("bg", kW, kH, depth, PXiChanAll, 32);
+            KeyerSettings k;
+            if (c.zeroScreen) k.screen[0] = k.screen[1] = k.screen[2] = 0.0f;
+            PXxZephra* node = run(k.call("fg, bg, 0, 0"));
+            ASSERT_NE(node, nullptr);
+            if (!c.zeroScreen)
+                node->getEngine()->allocGate = [](void*, std::size_t) { return false; };
+            PXiNodeFailures failures;
+            ::testing::internal::CaptureStderr();
+            PXiIBuf out = PXiRenderImage(node->getOutput(), &failures);
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
+            ASSERT_EQ(failures.size(), 1u);
+            EXPECT_EQ(failures[0].node, node);
+            EXPECT_EQ(failures[0].failure.kind, c.kind);
+            EXPECT_EQ(failures[0].failure.code, c.code);
 
-        RefImage f = refImage(*fg, depth, dod);
-        refPaintScreen(f, dod, k.screen);
-        std::vector<std::uint16_t> got = samplesOf(out);
-        ASSERT_EQ(got.size(), f.s.size());
-        for (std::size_t i = 0; i < got.size(); ++i)
-            if (i % 4 != 0) {  // B, G, R
-                ASSERT_EQ(got[i], f.s[i]) << "sample " << i;
-            }
+            RefImage f = refImage(*fg, depth, dod);
+            refPaintScreen(f, dod, k.screen);
+            std::vector<std::uint16_t> got = samplesOf(out);
+            ASSERT_EQ(got.size(), f.s.size());
+            for (std::size_t i = 0; i < got.size(); ++i)
+                if (i % 4 != 0) {  // B, G, R
+                    ASSERT_EQ(got[i], f.s[i]) << "sample " << i;
+                }
+
+            node->getEngine()->allocGate = nullptr;
+            node->rScreen->set(0.1f);
+            failures.clear();
+            PXiRenderImage(node->getOutput(), &failures);
+            EXPECT_TRUE(failures.empty());
+        }
+}
+
+// Past the budget for 16-bit tables a node frees them after each fill and builds them again
+// when next needed: its pictures and its keyed background pixel stay those of a node that
+// keeps its tables, over new pictures and a parameter change.
+TEST_F(KeyerRender, ANodePastTheTableBudgetKeysAsOneWithinIt) {
+    struct LimitScope {
+        ~LimitScope() { KeyerTableBudget::setLimit(KeyerTableBudget::kDefaultLimit); }
+    } restore;
+    PXiMemoryImage* fg = image("fg", kW, kH, 2, PXiChanAll, 41);
+    PXiMemoryImage* bg = image("bg", kW, kH, 1, PXiChanAll, 42);
+    KeyerSettings k;
+    KeyerTableBudget::setLimit(KeyerTableBudget::kept() + 1);
+    PXxZephra* keeps = run(k.call("fg, bg, 0, 0"));
+    PXiRenderImage(keeps->getOutput());
+    KeyerTableBudget::setLimit(0);
+    PXxZephra* frees = run(k.call("fg, bg, 0, 0"));
+    ASSERT_TRUE(keeps && frees);
+    for (PXxZephra* node : {keeps, frees}) node->bgColor->set(1);
+    // Frames: the first; one where nothing changed; a new background pixel to key; new
+    // foreground samples; a parameter change.
+    for (int frame = 0; frame < 5; ++frame) {
+        SCOPED_TRACE(frame);
+        if (frame == 2) {
+            PXiBPixel outside;
+            outside.b = 0.7f;
+            bg->setBPixel(outside);
+        }
+        if (frame == 3) {
+            static_cast<std::uint16_t*>(fg->getPixels())[5] ^= 0x5555;
+            fg->touch();
+        }
+        if (frame == 4)
+            for (PXxZephra* node : {keeps, frees}) node->midtoneBalance->set(0.3f);
+        const std::vector<std::uint16_t> expected = samplesOf(PXiRenderImage(keeps->getOutput()));
+        EXPECT_EQ(samplesOf(PXiRenderImage(frees->getOutput())), expected);
+        EXPECT_EQ(frees->getEngine()->fgLut[0], nullptr);
+        EXPECT_NE(keeps->getEngine()->fgLut[0], nullptr);
+        const PXiBPixel a = keeps->getOutput()->getBPixel(), b = frees->getOutput()->getBPixel();
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(a[c], b[c]) << c;
     }
 }
 

@@ -187,6 +187,65 @@ TEST(RenderGraph, ANodeOnManyPathsIsRenderedOncePerRender) {
     EXPECT_LT(std::strlen(below->getDescriptionPlug()->asString().c_str()), 4200u);
 }
 
+// A MeanNode that reports each fill as failed, as a keyer without usable tables does.
+class FailingMeanNode : public MeanNode {
+public:
+    PXiFillFailure fillFailure() const override {
+        return {PXiFillFailureKind::kSettings, 7, "no usable settings"};
+    }
+};
+
+std::vector<int> samplesOf(const PXiIBuf& buf) {
+    std::vector<int> out;
+    for (int y = 0; y < buf.getNumRows(); ++y)
+        for (int x = 0; x < buf.getWidth(); ++x)
+            for (int c = 0; c < 4; ++c) out.push_back(sampleAt(buf, x, y, c));
+    return out;
+}
+
+// Several outputs of one frame: a node that several of them show is filled once for all, each
+// picture is the one a render of its own gives, whatever the order; a root of another size
+// gets the shared node over its own region; a failing node is reported to the render that
+// fills it, once.
+TEST(RenderBatch, ANodeSeveralImagesShowIsFilledOnceAndEachPictureIsItsOwn) {
+    auto s1 = randomImage(6, 4, 2, 31), s2 = randomImage(6, 4, 1, 32);
+    auto small = randomImage(3, 2, 1, 33);
+    FailingMeanNode shared;
+    MeanNode a, b, d;
+    shared.fg->connect(s1->getOutput());
+    shared.bg->connect(s2->getOutput());
+    a.fg->connect(shared.getOutput());
+    a.bg->connect(s2->getOutput());
+    b.fg->connect(s1->getOutput());
+    b.bg->connect(shared.getOutput());
+    d.fg->connect(small->getOutput());
+    d.bg->connect(shared.getOutput());
+    std::vector<PXiIPlug*> roots = {a.getOutput(), b.getOutput(), shared.getOutput()};
+    std::vector<std::vector<int>> alone;
+    for (PXiIPlug* root : roots) alone.push_back(samplesOf(PXiRenderImage(root)));
+    const std::vector<int> dAlone = samplesOf(PXiRenderImage(d.getOutput()));
+
+    for (const std::vector<int>& order : {std::vector<int>{0, 1, 2}, std::vector<int>{2, 1, 0}}) {
+        shared.fills = a.fills = b.fills = 0;
+        PXiRenderBatch batch(roots);
+        for (int i : order) {
+            PXiNodeFailures failures;
+            EXPECT_EQ(samplesOf(batch.render(roots[i], &failures)), alone[i]) << i;
+            // The shared node is filled by whichever render comes first.
+            EXPECT_EQ(failures.size(), i == order[0] ? 1u : 0u) << i;
+            for (const PXiNodeFailure& f : failures) EXPECT_EQ(f.node, &shared);
+        }
+        EXPECT_EQ(shared.fills, 1);
+        EXPECT_EQ(a.fills + b.fills, 2);
+    }
+    shared.fills = 0;
+    PXiRenderBatch sizes({a.getOutput(), d.getOutput()});
+    EXPECT_EQ(samplesOf(sizes.render(a.getOutput())), alone[0]);
+    EXPECT_EQ(samplesOf(sizes.render(d.getOutput())), dAlone);
+    EXPECT_EQ(shared.fills, 2);
+    EXPECT_THROW(sizes.render(b.getOutput()), PXiError);
+}
+
 TEST(RenderGraph, FloatInputsBecomeSixteenBitClampedAndRounded) {
     PXiMemoryImage fg(2, 1, 4);
     float samples[8] = {0.5f, -0.25f, 1.5f, 0.123456f, 1.0f, 0.0f, 0.999999f, 0.25f};
