@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <utility>
 
-#include "engine/ZephraRenderDispatch.h"
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderLoop.h"
+#include "engine/render/ZephraRenderDispatch.h"
+#include "engine/render/ZephraRenderIsa.h"
+#include "engine/render/ZephraRenderLoop.h"
 
 namespace zephra {
 namespace ZEPHRA_RENDER_ISA {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraRenderSetup.h"
 #include "engine/Ztile.h"
 
 class VRFZephraTable;

@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "engine/ZephraRenderLoops.h"
+#include "engine/render/ZephraRenderLoops.h"
 
 // The 16 loops for 16-bit tiles.
 void zephra::ZEPHRA_RENDER_ISA::renderTile(const KeyTables& tables,

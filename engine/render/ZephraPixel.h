@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/ZephraRenderDivide.h"
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraRenderDivide.h"
+#include "engine/render/ZephraRenderIsa.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // The per-pixel arithmetic of the renderer: the keyed pixel (matte and corrected,
 // unpremultiplied foreground) and the helpers shared with the output stage. Integer

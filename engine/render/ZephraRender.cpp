@@ -1,9 +1,9 @@
 #include <cstdint>
 
 #include "engine/VRFZephraTable.h"
-#include "engine/ZephraRenderDispatch.h"
-#include "engine/ZephraRenderDivide.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraRenderDispatch.h"
+#include "engine/render/ZephraRenderDivide.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // The tile renderer's entry: checks the tile against the engine's switches, gathers the
 // tables and constants once, and runs the one loop compiled for this call's combination,

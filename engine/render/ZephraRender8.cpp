@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "engine/ZephraRenderLoops.h"
+#include "engine/render/ZephraRenderLoops.h"
 
 // The 16 loops for 8-bit tiles (a translation unit of their own, so that the sample types
 // and instruction sets compile in parallel).

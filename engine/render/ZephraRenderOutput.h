@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/ZephraPixel.h"
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraPixel.h"
+#include "engine/render/ZephraRenderIsa.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // The output stage of the keyed pixels, one chunk of a row at a time: what each view writes
 // from the corrected colour, the matte and the hold-out share. The view is fixed for the

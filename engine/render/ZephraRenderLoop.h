@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "engine/ZephraPixel.h"
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderOutput.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraPixel.h"
+#include "engine/render/ZephraRenderIsa.h"
+#include "engine/render/ZephraRenderOutput.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // The one pixel loop of the renderer, compiled for every combination of sample type and the
 // four per-call choices (reference plate, hold-out matte, garbage matte, alpha output), so
