@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/render/ZephraIsaNamespace.h"
 #include "engine/render/ZephraRenderDivide.h"
-#include "engine/render/ZephraRenderIsa.h"
 #include "engine/render/ZephraRenderSetup.h"
 
 // The per-pixel arithmetic of the renderer: the keyed pixel (matte and corrected,

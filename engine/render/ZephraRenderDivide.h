@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/render/ZephraRenderIsa.h"
+#include "engine/render/ZephraIsaNamespace.h"
 #include "engine/render/ZephraRenderSetup.h"
 
 // Exact integer division by multiply-and-shift for the renderer's per-pixel divisions.

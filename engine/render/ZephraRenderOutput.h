@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/render/ZephraIsaNamespace.h"
 #include "engine/render/ZephraPixel.h"
-#include "engine/render/ZephraRenderIsa.h"
 #include "engine/render/ZephraRenderSetup.h"
 
 // The output stage of the keyed pixels, one chunk of a row at a time: what each view writes

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "engine/render/ZephraIsaNamespace.h"
 #include "engine/render/ZephraPixel.h"
-#include "engine/render/ZephraRenderIsa.h"
 #include "engine/render/ZephraRenderOutput.h"
 #include "engine/render/ZephraRenderSetup.h"
 
-// The one pixel loop of the renderer, compiled for every combination of sample type and the
+// The row loop of the renderer, compiled for every combination of sample type and the
 // four per-call choices (reference plate, hold-out matte, garbage matte, alpha output), so
 // that none of them is tested per pixel. Rows are keyed in chunks: the keying pass fills a
 // small buffer with each pixel's colour, matte and share, the colour matrix (if in use)
@@ -98,7 +98,7 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
 }
 
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut>
-void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
+void rowLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
     // Locals: nothing below re-reads the engine or the caller's record, and the compiler
     // may keep all of it in registers whatever the output writes alias.
     const KeyTables t = tables;
