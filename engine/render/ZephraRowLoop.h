@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "engine/render/ZephraIsaNamespace.h"
+#include "engine/render/ZephraKeyingPasses.h"
 #include "engine/render/ZephraPixel.h"
 #include "engine/render/ZephraRenderOutput.h"
 #include "engine/render/ZephraRenderSetup.h"
@@ -97,6 +98,35 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
     }
 }
 
+// The rows of a tile without a foreground: the corrected background in every view.
+template <typename T, bool AlphaOut>
+void backgroundRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height) {
+    const Plane<T> dst = tile.dst;
+    const Plane<const T> bg = tile.bg;
+    const int dstMax = t.dstMax;
+    const std::int64_t bgMax = t.bgMax;
+    for (int y = 0; y < height; ++y) {
+        std::ptrdiff_t at = std::ptrdiff_t(y) * dst.rowStep;
+        std::ptrdiff_t bgAt = std::ptrdiff_t(y) * bg.rowStep;
+        for (int x = 0; x < width; ++x, at += dst.pixelStep, bgAt += bg.pixelStep) {
+            int b[3];
+            backgroundColour(t, bg, bgAt, b);
+            if constexpr (AlphaOut) {
+                // bg alpha * dstMax / bgMax, product in 64 bits. A background without
+                // an alpha channel (possible outside the composite view) is opaque.
+                const std::int64_t alpha =
+                    bg.a ? std::int64_t(bg.a[bgAt]) * dstMax / bgMax : dstMax;
+                putColour(t, dst, at, b);
+                put(dst.a, at, alpha);
+            } else {
+                putColour(t, dst, at, b);
+            }
+        }
+    }
+}
+
+// The row loop of one combination of the choices: the background rows, or the keyed rows in
+// the host's layout or in any other.
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut>
 void rowLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
     // Locals: nothing below re-reads the engine or the caller's record, and the compiler
@@ -106,27 +136,7 @@ void rowLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int h
     const Plane<const T> bg = tile.bg;
 
     if (!tile.fgPresent) {
-        // Background only: the corrected background in every view.
-        const int dstMax = t.dstMax;
-        const std::int64_t bgMax = t.bgMax;
-        for (int y = 0; y < height; ++y) {
-            std::ptrdiff_t at = std::ptrdiff_t(y) * dst.rowStep;
-            std::ptrdiff_t bgAt = std::ptrdiff_t(y) * bg.rowStep;
-            for (int x = 0; x < width; ++x, at += dst.pixelStep, bgAt += bg.pixelStep) {
-                int b[3];
-                backgroundColour(t, bg, bgAt, b);
-                if constexpr (AlphaOut) {
-                    // bg alpha * dstMax / bgMax, product in 64 bits. A background without
-                    // an alpha channel (possible outside the composite view) is opaque.
-                    const std::int64_t alpha =
-                        bg.a ? std::int64_t(bg.a[bgAt]) * dstMax / bgMax : dstMax;
-                    putColour(t, dst, at, b);
-                    put(dst.a, at, alpha);
-                } else {
-                    putColour(t, dst, at, b);
-                }
-            }
-        }
+        backgroundRows<T, AlphaOut>(t, tile, width, height);
         return;
     }
 
