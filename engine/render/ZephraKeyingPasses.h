@@ -27,11 +27,13 @@ namespace ZEPHRA_RENDER_ISA {
 #define ZEPHRA_KEYING_PASS [[gnu::always_inline]] inline
 
 // Where the keying reads one chunk: the images that take part and the offset of the
-// chunk's first pixel in each. Images the loop does not use are never touched.
+// chunk's first pixel in each, and which mattes have only samples of 0 in the chunk. Images
+// the loop does not use are never touched.
 template <typename T>
 struct ChunkInputs {
     Plane<const T> fg, ref, hold, garbage;
     std::ptrdiff_t fgAt, refAt, holdAt, garbageAt;
+    bool holdClear, garbageClear;
 };
 
 // What one pass hands to the next, channel by channel.
@@ -107,19 +109,30 @@ ZEPHRA_KEYING_PASS void lookUpColourAndScreen(const KeyTables& t, const ChunkInp
 }
 
 // Pass 1, the mattes: one matte's samples through its table, and where a sample is 0 the
-// value that changes nothing. A loop of its own for each matte, with the table, the samples
-// and the output in registers: a hold-out strength of 0 and a garbage keep factor of 4096
-// change nothing in steps 6 and 10, exactly like a matte sample of 0 that skips them.
+// value that changes nothing (a hold-out strength of 0 and a garbage keep factor of 4096
+// change nothing in steps 6 and 10, exactly like a matte sample of 0 that skips them).
+// A function of its own, not inlined into the row loop: there its table, samples and output
+// would compete for registers with everything the row loop keeps, and lose them to the
+// stack; here all three and the step stay in registers for the whole chunk. The entry at 0
+// is read whatever the sample (every table has it), so that the choice is a select, not a
+// branch.
 template <typename T, int Step>
-ZEPHRA_KEYING_PASS void lookUpMatte(const std::int16_t* __restrict lut, const T* __restrict samples,
-                                    std::ptrdiff_t step, int valueAtZero, int* __restrict out,
-                                    int n) {
+[[gnu::noinline]] void lookUpMatte(const std::int16_t* __restrict lut, const T* __restrict samples,
+                                   std::ptrdiff_t step, int valueAtZero, int* __restrict out,
+                                   int n) {
+    if constexpr (Step > 0) step = Step;
 #pragma GCC unroll 4
     for (int i = 0; i < n; ++i) {
         scalarLookups();
         const unsigned sample = samples[i * step];
-        out[i] = sample != 0 ? lut[sample] : valueAtZero;
+        const int value = lut[sample];
+        out[i] = sample != 0 ? value : valueAtZero;
     }
+}
+
+// Pass 1 for a matte whose samples in the chunk are all 0: the value that changes nothing.
+ZEPHRA_KEYING_PASS void fillChunk(int (&out)[kChunk], int value, int n) {
+    for (int i = 0; i < n; ++i) out[i] = value;
 }
 
 // Pass 2: arithmetic only. Leaves the colour after the screen subtraction and hold-out in
