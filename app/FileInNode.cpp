@@ -47,8 +47,9 @@ std::string FileInNode::keyOf(long frame) const {
     return m_movie ? name + "@" + std::to_string(frame + m_options.frameOffset) : name;
 }
 
-Raster FileInNode::readFrame(long frame) const {
-    return readPicture(fileNameOf(frame), frame + m_options.frameOffset, m_options);
+Raster FileInNode::readFrame(long frame, Raster recycled) const {
+    return readPicture(fileNameOf(frame), frame + m_options.frameOffset, m_options,
+                       std::move(recycled));
 }
 
 void FileInNode::setFrame(long frame) {
@@ -60,16 +61,20 @@ void FileInNode::setFrame(long frame) {
     m_file->set(m_key.c_str());
 }
 
-void FileInNode::supply(const std::string& key, Raster&& picture) {
+Raster FileInNode::supply(const std::string& key, Raster&& picture) {
+    Raster before = std::move(m_raster);
     m_raster = std::move(picture);
     m_failure = nullptr;
     m_loadedKey = key;
+    return before;
 }
 
-void FileInNode::supplyFailure(const std::string& key, std::exception_ptr failure) {
+Raster FileInNode::supplyFailure(const std::string& key, std::exception_ptr failure) {
+    Raster before = std::move(m_raster);
     m_raster = Raster();
     m_failure = std::move(failure);
     m_loadedKey = key;
+    return before;
 }
 
 const Raster& FileInNode::picture() {

@@ -34,13 +34,14 @@ public:
     const std::string& fileName() const { return m_fileName; }
     // What names the picture of a frame: its file, and for a movie also the frame.
     std::string keyOf(long frame) const;
-    // Reads the picture of a frame with the node's options; touches nothing of the node, so
-    // another thread may read ahead with it.
-    Raster readFrame(long frame) const;
+    // Reads the picture of a frame with the node's options, into `recycled` when it can;
+    // touches nothing of the node, so another thread may read ahead with it.
+    Raster readFrame(long frame, Raster recycled = Raster()) const;
     // Hands over the picture of a frame read ahead on another thread (named by keyOf), or the
     // failure of reading it (raised when the picture is needed, as a failed read here would be).
-    void supply(const std::string& key, Raster&& picture);
-    void supplyFailure(const std::string& key, std::exception_ptr failure);
+    // Both give back the picture the node held before, for reuse.
+    Raster supply(const std::string& key, Raster&& picture);
+    Raster supplyFailure(const std::string& key, std::exception_ptr failure);
 
     int eval(PXiPlug* plug) override;
     void fillOutputBuffer() override;

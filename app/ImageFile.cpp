@@ -86,23 +86,6 @@ OpenedInput openInput(const std::string& path) {
     return opened;
 }
 
-// Reads channels 0 .. channels-1 of the whole data window. A striped TIFF is read one
-// scanline at a time: reading many strips at once decodes them in a way that does not report
-// damaged compressed data, while a scanline's read does.
-bool readSamples(ImageInput& in, int subimage, int channels, TypeDesc type, unsigned char* data) {
-    const ImageSpec& spec = in.spec();
-    if (std::strcmp(in.format_name(), "tiff") != 0 || spec.tile_width > 0)
-        return in.read_image(subimage, 0, 0, channels, type, data) && !in.has_error();
-    const size_t rowBytes = static_cast<size_t>(spec.width) * channels * type.size();
-    for (int y = spec.y; y < spec.y + spec.height; ++y) {
-        if (!in.read_scanlines(subimage, 0, y, y + 1, 0, 0, channels, type,
-                               data + static_cast<size_t>(y - spec.y) * rowBytes) ||
-            in.has_error())
-            return false;
-    }
-    return true;
-}
-
 int depthOf(const std::string& path, const ImageSpec& spec) {
     switch (spec.format.basetype) {
         case TypeDesc::UINT8:
@@ -173,6 +156,49 @@ void scatterSamples(const T* src, int srcWidth, int srcHeight, int n, const Chan
     }
 }
 
+// The usual case of scatterSamples: whole rows of R, G, B (and A when n is 4) in file order.
+template <typename T, int n>
+void reverseRows(const T* src, int width, int rows, int dy, Raster& dst) {
+    T* out = dst.data<T>() + static_cast<size_t>(dy) * dst.width * 4;
+    const size_t pixels = static_cast<size_t>(width) * rows;
+    for (size_t i = 0; i < pixels; ++i, src += n, out += 4) {
+        out[kSampleA] = n == 4 ? src[3] : T(0);
+        out[kSampleB] = src[2];
+        out[kSampleG] = src[1];
+        out[kSampleR] = src[0];
+    }
+}
+
+// Places `rows` rows of the data window, from its row `firstRow` on, into the raster.
+template <typename T>
+void placeRows(const unsigned char* samples, int firstRow, int rows, const ImageSpec& spec,
+               const ChannelMap& map, int dx, int dy, Raster& dst) {
+    const T* src = reinterpret_cast<const T*>(samples);
+    const int n = map.readCount;
+    const bool wholeRows = dx == 0 && spec.width == dst.width && dy + firstRow >= 0 &&
+                           dy + firstRow + rows <= dst.height;
+    const bool plain = map.source[kSampleR] == 0 && map.source[kSampleG] == 1 &&
+                       map.source[kSampleB] == 2 && map.source[kSampleA] == (n == 4 ? 3 : -1);
+    if (wholeRows && plain && n == 3)
+        reverseRows<T, 3>(src, spec.width, rows, dy + firstRow, dst);
+    else if (wholeRows && plain && n == 4)
+        reverseRows<T, 4>(src, spec.width, rows, dy + firstRow, dst);
+    else
+        scatterSamples(src, spec.width, rows, n, map, dx, dy + firstRow, dst);
+}
+
+void placeRows(const unsigned char* samples, int depth, int firstRow, int rows,
+               const ImageSpec& spec, const ChannelMap& map, int dx, int dy, Raster& dst) {
+    switch (depth) {
+        case 1:
+            return placeRows<uint8_t>(samples, firstRow, rows, spec, map, dx, dy, dst);
+        case 2:
+            return placeRows<uint16_t>(samples, firstRow, rows, spec, map, dx, dy, dst);
+        default:
+            return placeRows<float>(samples, firstRow, rows, spec, map, dx, dy, dst);
+    }
+}
+
 // Gathers the chosen samples (by sample index) of every pixel into file order.
 template <typename T>
 void gatherSamples(const RasterView& src, const int* order, int n, SampleStore& out) {
@@ -181,8 +207,23 @@ void gatherSamples(const RasterView& src, const int* order, int n, SampleStore& 
     for (int y = 0; y < src.height; ++y) {
         const T* in =
             reinterpret_cast<const T*>(src.data) + static_cast<size_t>(y) * src.rowSamples;
-        for (int x = 0; x < src.width; ++x, in += 4, o += n)
-            for (int c = 0; c < n; ++c) o[c] = in[order[c]];
+        if (n == 3 && order[0] == kSampleR) {  // the usual cases, R, G, B (and A) of each pixel
+            for (int x = 0; x < src.width; ++x, in += 4, o += 3) {
+                o[0] = in[kSampleR];
+                o[1] = in[kSampleG];
+                o[2] = in[kSampleB];
+            }
+        } else if (n == 4 && order[0] == kSampleR) {
+            for (int x = 0; x < src.width; ++x, in += 4, o += 4) {
+                o[0] = in[kSampleR];
+                o[1] = in[kSampleG];
+                o[2] = in[kSampleB];
+                o[3] = in[kSampleA];
+            }
+        } else {
+            for (int x = 0; x < src.width; ++x, in += 4, o += n)
+                for (int c = 0; c < n; ++c) o[c] = in[order[c]];
+        }
     }
 }
 
@@ -251,7 +292,7 @@ ImageInfo readImageInfo(const std::string& path) {
     return info;
 }
 
-Raster readImage(const std::string& path, int subimage) {
+void readImageInto(const std::string& path, int subimage, Raster& raster) {
     const OpenedInput opened = openInput(path);
     const auto& in = opened.in;
     if (subimage != 0 && !in->seek_subimage(subimage, 0))
@@ -261,7 +302,6 @@ Raster readImage(const std::string& path, int subimage) {
     const int depth = depthOf(path, spec);
     const ChannelMap map = mapChannels(path, spec);
     const bool display = spec.full_width > 0 && spec.full_height > 0;
-    Raster raster;
     const int width = display ? spec.full_width : spec.width;
     const int height = display ? spec.full_height : spec.height;
     // Every pixel is written when the data covers the whole picture; otherwise the rest is 0.
@@ -272,23 +312,47 @@ Raster readImage(const std::string& path, int subimage) {
     } catch (const RenderError& e) {
         throw RenderError(path + ": " + e.what());
     }
-    SampleStore fileSamples;
-    const TypeDesc type = typeOfDepth(depth);
-    // The data window, read whole before it is placed, is held to the picture's limits too.
+    // The data window, read before it is placed, is held to the picture's limits too.
     try {
         Raster::checkSize(spec.width, spec.height);
     } catch (const RenderError& e) {
         throw RenderError(path + ": " + e.what());
     }
+    const int dx = display ? spec.x - spec.full_x : 0;
+    const int dy = display ? spec.y - spec.full_y : 0;
+    const TypeDesc type = typeOfDepth(depth);
+    const size_t rowBytes = static_cast<size_t>(spec.width) * map.readCount * type.size();
+    // A striped TIFF is read one scanline at a time, each placed as soon as it is read: reading
+    // many strips at once decodes them in a way that does not report damaged compressed data,
+    // while a scanline's read does. Other files are read whole, then placed.
+    const bool byRow = std::strcmp(in->format_name(), "tiff") == 0 && spec.tile_width == 0;
+    // Rows stored as they are read are taken as stored: a conversion would go through a
+    // buffer the image library allocates for every call.
+    const bool native =
+        spec.format == type && spec.channelformats.empty() && spec.nchannels == map.readCount;
+    // Kept between the thread's reads, like the writer's (see writeImage).
+    thread_local SampleStore fileSamples;
     try {
-        fileSamples.resize(static_cast<size_t>(spec.width) * spec.height * map.readCount *
-                           type.size());
+        fileSamples.resize(rowBytes * (byRow ? 1 : spec.height));
     } catch (const std::bad_alloc&) {
         throw RenderError(path + ": not enough memory to read the image");
     }
-    bool read = false;
+    bool read = true;
     try {
-        read = readSamples(*in, subimage, map.readCount, type, fileSamples.data());
+        if (byRow) {
+            for (int y = 0; y < spec.height && read; ++y) {
+                const int row = spec.y + y;
+                read = (native ? in->read_native_scanlines(subimage, 0, row, row + 1, 0,
+                                                           fileSamples.data())
+                               : in->read_scanlines(subimage, 0, row, row + 1, 0, 0, map.readCount,
+                                                    type, fileSamples.data())) &&
+                       !in->has_error();
+                if (read) placeRows(fileSamples.data(), depth, y, 1, spec, map, dx, dy, raster);
+            }
+        } else {
+            read = in->read_image(subimage, 0, 0, map.readCount, type, fileSamples.data()) &&
+                   !in->has_error();
+        }
     } catch (const std::exception& e) {
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (" + e.what() + ")");
     }
@@ -300,22 +364,12 @@ Raster readImage(const std::string& path, int subimage) {
     if (!warning.empty()) throw RenderError(path + ": cannot read input: " + firstLine(warning));
     if (opened.proxy && opened.proxy->cutShort())
         throw RenderError(path + ": cannot read input: " + kIncomplete + " (it ends early)");
-    const int dx = display ? spec.x - spec.full_x : 0;
-    const int dy = display ? spec.y - spec.full_y : 0;
-    switch (depth) {
-        case 1:
-            scatterSamples(fileSamples.data(), spec.width, spec.height, map.readCount, map, dx, dy,
-                           raster);
-            break;
-        case 2:
-            scatterSamples(reinterpret_cast<const uint16_t*>(fileSamples.data()), spec.width,
-                           spec.height, map.readCount, map, dx, dy, raster);
-            break;
-        default:
-            scatterSamples(reinterpret_cast<const float*>(fileSamples.data()), spec.width,
-                           spec.height, map.readCount, map, dx, dy, raster);
-            break;
-    }
+    if (!byRow) placeRows(fileSamples.data(), depth, 0, spec.height, spec, map, dx, dy, raster);
+}
+
+Raster readImage(const std::string& path, int subimage) {
+    Raster raster;
+    readImageInto(path, subimage, raster);
     return raster;
 }
 
@@ -367,7 +421,9 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     // The samples are written as they are: no alpha association on the way.
     spec.attribute("oiio:UnassociatedAlpha", 1);
 
-    SampleStore fileSamples;
+    // The file-ordered samples of the thread's last picture: a sequence of same-sized frames
+    // reuses one store rather than allocating a picture's worth of memory each frame.
+    thread_local SampleStore fileSamples;
     try {
         switch (raster.depth) {
             case 1:

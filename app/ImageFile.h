@@ -22,6 +22,9 @@ namespace pxhost {
 // or too large to allocate. subimage picks a sub-image of a file that holds several (the frames
 // of a movie).
 Raster readImage(const std::string& path, int subimage = 0);
+// The same, into `raster`: its sample store is reused when it is large enough (a frame's
+// picture handed back once keyed), so a sequence of same-sized frames allocates nothing.
+void readImageInto(const std::string& path, int subimage, Raster& raster);
 
 // Whether the library that reads the file's format (PNG's) prints its own messages on standard
 // error, as well as failing the read. Judged by the file name's extension.

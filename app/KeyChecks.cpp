@@ -28,24 +28,36 @@ std::string percent(double share) {
     return std::to_string(static_cast<int>(share * 100 + 0.5)) + "%";
 }
 
-// Every step-th pixel of a rendered picture, into a memory picture of the same depth.
-std::unique_ptr<PXiMemoryImage> shrink(const PXiIBuf& picture, int channels) {
-    const int width = picture.getWidth(), height = picture.getNumRows();
-    const int step = std::max(
+// The step between the pixels of a picture that its small copy takes.
+int probeStep(int width, int height) {
+    return std::max(
         1, std::max((width + kProbeSize - 1) / kProbeSize, (height + kProbeSize - 1) / kProbeSize));
-    const int w = (width + step - 1) / step, h = (height + step - 1) / step;
-    const int depth = picture.getDepth();
-    auto small = std::make_unique<PXiMemoryImage>(w, h, depth, channels);
-    auto* out = static_cast<unsigned char*>(small->getPixels());
-    const size_t pixelBytes = 4 * static_cast<size_t>(depth);
+}
+
+// Copies every step-th pixel of a picture into a small picture of the same depth.
+void shrinkInto(const RasterView& picture, int step, PXiMemoryImage& small) {
+    const int w = small.getWidth(), h = small.getHeight();
+    auto* out = static_cast<unsigned char*>(small.getPixels());
+    const size_t pixelBytes = 4 * static_cast<size_t>(picture.depth);
+    const size_t rowBytes = picture.rowSamples * picture.depth;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const void* from = picture.pixelAddress(picture.getFirstColumn() + x * step,
-                                                    picture.getFirstRow() + y * step);
+            const unsigned char* from = picture.data + static_cast<size_t>(y) * step * rowBytes +
+                                        static_cast<size_t>(x) * step * pixelBytes;
             std::memcpy(out + (static_cast<size_t>(y) * w + x) * pixelBytes, from, pixelBytes);
         }
-    small->touch();
-    return small;
+    small.touch();
+}
+
+RasterView viewOfBuffer(const PXiIBuf& buffer, int channels) {
+    RasterView view;
+    view.data = static_cast<const unsigned char*>(buffer.getData());
+    view.width = buffer.getWidth();
+    view.height = buffer.getNumRows();
+    view.depth = buffer.getDepth();
+    view.channels = channels;
+    view.rowSamples = static_cast<size_t>(buffer.getRowSamples());
+    return view;
 }
 
 double sampleAt(const PXiIBuf& picture, int x, int y, int sample) {
@@ -65,27 +77,59 @@ enum { kA = 0, kB = 1, kG = 2, kR = 3 };
 
 }  // namespace
 
-MatteCoverage statusCoverage(const PXiScriptCallRecord& call, size_t fgImage, size_t outputText,
-                             PXiIPlug* image) {
+struct KeyChecks::Probe {
+    std::unique_ptr<PXiMemoryImage> small;
+    std::unique_ptr<PXiNode> node;  // the keyer's; it goes before the picture it keys
+    PXiIPlug* status = nullptr;
+    int channels = 0;
+
+    bool fits(int w, int h, int depth, int channelMask) const {
+        return small->getWidth() == w && small->getHeight() == h &&
+               small->getImageDepth() == depth && channels == channelMask;
+    }
+};
+
+KeyChecks::KeyChecks() = default;
+KeyChecks::~KeyChecks() = default;
+
+void KeyChecks::endProbes() { m_probes.clear(); }
+
+MatteCoverage KeyChecks::statusCoverage(const Key& key, PXiIPlug* image,
+                                        std::unique_ptr<Probe>& probe) {
     MatteCoverage coverage;
     if (!image) return coverage;
-    const PXiIBuf picture = PXiRenderImage(image);
-    if (!picture.getData()) return coverage;
-    std::unique_ptr<PXiMemoryImage> small = shrink(picture, image->getChannelsPlug()->asInt());
-
-    std::vector<PXiIPlug*> images(call.images.size(), nullptr);
-    images[fgImage] = small->getOutput();
-    std::vector<std::string> texts = call.texts;
-    texts[outputText] = "status";
-    std::vector<const char*> args;
-    for (const std::string& t : texts) args.push_back(t.c_str());
-    const PXiScope::Binding b = PXiScope::getGlobal()->bind(*call.function);
-    PXiIPlug* status = b.host ? b.host(PXiScriptCall{*call.function, images, args})
+    RasterView picture;
+    PXiIBuf rendered;
+    if (!m_held || !m_held(image, picture)) {
+        rendered = PXiRenderImage(image);
+        if (!rendered.getData()) return coverage;
+        picture = viewOfBuffer(rendered, image->getChannelsPlug()->asInt());
+    }
+    const int step = probeStep(picture.width, picture.height);
+    const int w = (picture.width + step - 1) / step, h = (picture.height + step - 1) / step;
+    if (!probe || !probe->fits(w, h, picture.depth, picture.channels)) {
+        probe.reset();
+        auto made = std::make_unique<Probe>();
+        made->small = std::make_unique<PXiMemoryImage>(w, h, picture.depth, picture.channels);
+        made->channels = picture.channels;
+        const PXiScriptCallRecord& call = key.call;
+        std::vector<PXiIPlug*> images(call.images.size(), nullptr);
+        images[key.fgImage] = made->small->getOutput();
+        std::vector<std::string> texts = call.texts;
+        texts[key.outputText] = "status";
+        std::vector<const char*> args;
+        for (const std::string& t : texts) args.push_back(t.c_str());
+        const PXiScope::Binding b = PXiScope::getGlobal()->bind(*call.function);
+        made->status = b.host ? b.host(PXiScriptCall{*call.function, images, args})
                               : PXiCallExported(b.exported, images, args);
-    if (!status) return coverage;
-    // The probe's node hangs under the root like the script's; it goes before its picture.
-    std::unique_ptr<PXiNode> node(status->getNode());
-    const PXiIBuf keyed = PXiRenderImage(status);
+        if (!made->status) return coverage;
+        // The node is the check's own, not one of the script's nodes under the root.
+        made->node.reset(made->status->getNode());
+        made->node->setParent(nullptr);
+        probe = std::move(made);
+    }
+    shrinkInto(picture, step, *probe->small);
+    const PXiIBuf keyed = PXiRenderImage(probe->status);
     if (!keyed.getData()) return coverage;
     const PXiIRect& r = keyed.getRect();
     for (int y = r.y1; y < r.y2; ++y)
@@ -104,7 +148,7 @@ MatteCoverage statusCoverage(const PXiScriptCallRecord& call, size_t fgImage, si
     return coverage;
 }
 
-std::vector<PXiScriptError> checkKeys(const KeyChecks& checks, long frame) {
+std::vector<PXiScriptError> checkKeys(KeyChecks& checks, long frame) {
     if (checks.empty()) return {};
     try {
         return checks.check(frame);
@@ -126,17 +170,19 @@ void KeyChecks::setCalls(const std::vector<PXiScriptCallRecord>& calls) {
         if (size_t(fg) >= images || size_t(bg) >= images || size_t(output) < images) continue;
         m_keys.push_back({call, size_t(fg), size_t(bg), size_t(output) - images});
     }
+    m_probes.clear();
+    m_probes.resize(2 * m_keys.size());
 }
 
-std::vector<PXiScriptError> KeyChecks::check(long frame) const {
+std::vector<PXiScriptError> KeyChecks::check(long frame) {
     std::vector<PXiScriptError> warnings;
     const std::string when = "frame " + std::to_string(frame) + ": ";
-    for (const Key& k : m_keys) {
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        const Key& k = m_keys[i];
         const auto warn = [&](const std::string& message) {
             warnings.emplace_back(k.call.file, k.call.pos, when + message);
         };
-        const MatteCoverage fg =
-            statusCoverage(k.call, k.fgImage, k.outputText, k.call.images[k.fgImage]);
+        const MatteCoverage fg = statusCoverage(k, k.call.images[k.fgImage], m_probes[2 * i]);
         if (!fg.pixels) continue;
         if (fg.opaque >= kEverywhere)
             warn(
@@ -148,7 +194,7 @@ std::vector<PXiScriptError> KeyChecks::check(long frame) const {
                 "the picture given as foreground the shot?)");
         PXiIPlug* bgImage = k.call.images[k.bgImage];
         if (!bgImage) continue;
-        const MatteCoverage bg = statusCoverage(k.call, k.fgImage, k.outputText, bgImage);
+        const MatteCoverage bg = statusCoverage(k, bgImage, m_probes[2 * i + 1]);
         const double fgScreen = 1.0 - fg.opaque, bgScreen = 1.0 - bg.opaque;
         if (bg.pixels && bgScreen >= kScreenShare && fgScreen < kFarLess * bgScreen)
             warn("the picture given as foreground has far less screen colour (" +

@@ -49,8 +49,15 @@ ReadOptions parseReadOptions(const std::string& file, const std::string& colourS
     return options;
 }
 
-Raster readPicture(const std::string& fileName, long frame, const ReadOptions& options) {
-    Raster picture = isMovieFile(fileName) ? readMovieFrame(fileName, frame) : readImage(fileName);
+Raster readPicture(const std::string& fileName, long frame, const ReadOptions& options,
+                   Raster recycled) {
+    Raster picture;
+    if (isMovieFile(fileName)) {
+        picture = readMovieFrame(fileName, frame);
+    } else {
+        readImageInto(fileName, 0, recycled);
+        picture = std::move(recycled);
+    }
     if (options.colourSpace.empty() && options.headroom == 1) return picture;
     if (picture.depth != kFloatDepth) picture = floatCopy(picture.view());
     if (!options.colourSpace.empty())

@@ -31,7 +31,9 @@ ReadOptions parseReadOptions(const std::string& file, const std::string& colourS
 // Reads the picture of one frame (already offset): a still, a frame of a sequence, or frame
 // `frame` (counted from 1) of a movie, then converts it to the working colour space and divides
 // it by the headroom. A converted or scaled picture is float. Throws RenderError naming the file.
-Raster readPicture(const std::string& fileName, long frame, const ReadOptions& options);
+// The picture is read into `recycled` when it can be (see readImageInto).
+Raster readPicture(const std::string& fileName, long frame, const ReadOptions& options,
+                   Raster recycled = Raster());
 
 // Fills the FileOut options beyond depth, channels and compression. headroom "0" or "" follows
 // the plates: the one headroom other than 1 that the script's FileIns were given (1 when none).

@@ -81,10 +81,13 @@ std::string textArg(const char* text) { return text ? text : ""; }
 Session::Session(int threads)
     : m_scope(PXiScope::getGlobal()), m_capture(std::make_unique<StderrCapture>()) {
     PXiThread::setThreadCount(threads);
+    m_keyChecks.setHeldPictures(
+        [this](PXiIPlug* image, RasterView& picture) { return heldPicture(image, picture); });
     declareHostFunctions();
 }
 
 Session::~Session() {
+    m_keyChecks.endProbes();
     // Nodes the script made hang under the root node; end them while the plug-ins that made
     // some of them are still loaded.
     PXiNode::getRoot()->deleteChildren();
@@ -386,6 +389,17 @@ PXiIBuf Session::renderPicture(PXiIPlug* image) {
     return buffer;
 }
 
+bool Session::heldPicture(PXiIPlug* image, RasterView& picture) {
+    for (FileInNode* in : m_inputs) {
+        if (in->getOutput() != image) continue;
+        const Raster& raster = in->picture();
+        if (raster.samples.empty()) return false;
+        picture = raster.view();
+        return true;
+    }
+    return false;
+}
+
 void Session::readFrame(long frame, FrameWork& work) {
     const Clock::time_point start = Clock::now();
     m_readAhead.resize(m_inputs.size());
@@ -407,7 +421,7 @@ void Session::readFrame(long frame, FrameWork& work) {
             capture = std::make_unique<StderrCaptureScope>(*m_capture);
         }
         try {
-            input.picture = m_inputs[i]->readFrame(frame);
+            input.picture = m_inputs[i]->readFrame(frame, m_rasters.take());
         } catch (...) {
             input.failure = std::current_exception();
         }
@@ -426,9 +440,9 @@ void Session::keyFrame(long frame, FrameWork& work) {
         FrameWork::Input& input = work.inputs[i];
         if (!input.read) continue;
         if (input.failure)
-            in->supplyFailure(input.key, input.failure);
+            m_rasters.give(in->supplyFailure(input.key, input.failure));
         else
-            in->supply(input.key, std::move(input.picture));
+            m_rasters.give(in->supply(input.key, std::move(input.picture)));
     }
     if (m_hooks && !m_hooks->beginFrame(frame)) return;  // skipped: no picture, no file
     const double readBefore = m_readClock.seconds;
@@ -532,6 +546,7 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     // Reading and writing files run beside the keying when there is more than one thread.
     FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);
     progress.finish();
+    m_rasters.clear();
     // It ends the run as a script error.
     if (scriptError) std::rethrow_exception(scriptError);
     return status;

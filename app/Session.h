@@ -14,6 +14,7 @@
 #include "app/ImageFile.h"
 #include "app/KeyChecks.h"
 #include "app/Progress.h"
+#include "app/RasterPool.h"
 #include "app/SequencePattern.h"
 #include "sdk/PXiCmplr.h"
 #include "sdk/PXiImage.h"
@@ -105,6 +106,8 @@ private:
     void readFrame(long frame, FrameWork& work);
     void keyFrame(long frame, FrameWork& work);
     void writeFrame(long frame, FrameWork& work);
+    // The picture of an image that is a FileIn's, as read (see HeldPicture).
+    bool heldPicture(PXiIPlug* image, RasterView& picture);
 
     // A file name of the script as the program opens it.
     std::string scriptFile(const std::string& name) const;
@@ -119,6 +122,7 @@ private:
     std::vector<std::string> m_written;
     std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
     ReadClock m_readClock;                 // reading done by the inputs themselves
+    RasterPool m_rasters;                  // inputs' pictures given back, read into again
     std::unique_ptr<StderrCapture> m_capture;
     std::mutex m_captureUse;  // one capture of standard error at a time
     FrameHooks* m_hooks = nullptr;

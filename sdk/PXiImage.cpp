@@ -165,7 +165,10 @@ PXiIRect PXiIRect::intersect(const PXiIRect& other) const {
 
 // ---- PXiIBuf --------------------------------------------------------------------------
 
-PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : rect_(rect), depth_(depth) {
+PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : PXiIBuf(rect, depth, extra, true) {}
+
+PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra, bool zero)
+    : rect_(rect), depth_(depth) {
     if (!validDepth(depth))
         throw PXiError("image buffers hold 1, 2 or 4 bytes per sample, not " +
                        std::to_string(depth));
@@ -185,7 +188,10 @@ PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra) : rect_(rect), dept
         throw PXiError("an image of " + std::to_string(rect.width()) + " x " +
                        std::to_string(rect.height()) + " pixels is too large to hold");
     try {
-        own_.assign(static_cast<std::size_t>(bytes), 0);
+        if (zero)
+            own_.assign(static_cast<std::size_t>(bytes), 0);
+        else
+            own_.resize(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
         throw PXiError("out of memory for an image of " + std::to_string(rect.width()) + " x " +
                        std::to_string(rect.height()) + " pixels");
@@ -323,6 +329,19 @@ PXiIBuf PXiIBuf::converted(int depth) const {
                 static_cast<unsigned char*>(out.pixelAddress(rect_.x1, y)),
                 4 * static_cast<std::size_t>(rect_.width()));
     return out;
+}
+
+PXiIBuf PXiIBuf::filled(const PXiIRect& rect, int depth, const PXiBPixel& bp) {
+    PXiIBuf buffer(rect, depth, -1, false);
+    if (!buffer.data_) return buffer;
+    buffer.fill(bp);
+    if (buffer.extra_ > 0) {
+        const std::size_t rowBytes = static_cast<std::size_t>(buffer.getRowSamples()) * depth;
+        const std::size_t padBytes = static_cast<std::size_t>(buffer.extra_) * depth;
+        for (int y = 0; y < buffer.getNumRows(); ++y)
+            std::memset(buffer.data_ + y * rowBytes + rowBytes - padBytes, 0, padBytes);
+    }
+    return buffer;
 }
 
 void PXiIBuf::fill(const PXiBPixel& bp) {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 /*
@@ -128,17 +130,42 @@ public:
 
     // A buffer over rect at depth that has no image (null data pointer).
     static PXiIBuf withoutData(const PXiIRect& rect, int depth);
+    // A buffer as the constructor makes it (extra -1) with every pixel set to bp converted to
+    // depth, and the padding 0: the samples are written once, not zero-filled first.
+    static PXiIBuf filled(const PXiIRect& rect, int depth, const PXiBPixel& bp);
 
     // Fills every pixel with bp converted to this buffer's depth.
     void fill(const PXiBPixel& bp);
 
 private:
+    // An allocator whose resize leaves new samples as they are, for buffers written whole.
+    template <typename T>
+    struct Uninitialised : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = Uninitialised<U>;
+        };
+        Uninitialised() = default;
+        template <typename U>
+        Uninitialised(const Uninitialised<U>&) {}
+        template <typename U>
+        void construct(U* p) {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <typename U, typename... Args>
+        void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    // zero false: the samples are left uninitialised for the caller to write.
+    PXiIBuf(const PXiIRect& rect, int depth, int extra, bool zero);
+
     unsigned char* data_ = nullptr;
     PXiIRect rect_;
     int extra_ = 0;
     int depth_ = 1;
     const PXiIBuf* source_ = nullptr;  // the buffer a view addresses
-    std::vector<unsigned char> own_;
+    std::vector<unsigned char, Uninitialised<unsigned char>> own_;
 };
 
 #endif

@@ -153,8 +153,7 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
         }
     }
     if (inputs == 0) {
-        buffers[0] = PXiIBuf(region, depth);
-        buffers[0].fill(outBp);
+        buffers[0] = PXiIBuf::filled(region, depth, outBp);
     }
     // Rendering upstream may have touched plugs: bring everything the fill reads up to date
     // here, before any thread reads it.
@@ -177,8 +176,7 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
     }
     PXiIBuf result = std::move(buffers[0]);
     if (!result.getData()) {
-        result = PXiIBuf(region, outDepth);
-        result.fill(outBp);
+        result = PXiIBuf::filled(region, outDepth, outBp);
     } else if (result.getDepth() != outDepth) {
         result = result.converted(outDepth);
     }

@@ -86,6 +86,41 @@ TEST(ImageFile, WritesAndReadsSamplesExactly) {
     EXPECT_EQ(dir.list().size(), std::size(cases));  // no temporary file left
 }
 
+// A frame read into the picture of an earlier frame (as the frame pipeline reuses them) is the
+// frame a fresh read gives, whatever the earlier picture held: nothing of it shows through,
+// not even where a file's data window leaves the display window's pixels 0.
+TEST(ImageFile, ReadingIntoAnEarlierPictureEqualsAFreshRead) {
+    TempDir dir;
+    writeImage(dir / "a.png", randomRaster(7, 5, 1, kChanRGBA, 21), {});
+    writeImage(dir / "b.tif", randomRaster(6, 3, 2, kChanRGB, 22), {});
+    writeImage(dir / "c.exr", randomRaster(5, 4, 4, kChanRGB, 23), {});
+    {
+        OIIO::ImageSpec spec(3, 2, 3, OIIO::TypeDesc::FLOAT);
+        spec.x = 1;
+        spec.y = 1;
+        spec.full_width = 6;
+        spec.full_height = 4;
+        const std::vector<float> px(18, 0.5f);
+        auto out = OIIO::ImageOutput::create(dir / "window.exr");
+        ASSERT_TRUE(out && out->open(dir / "window.exr", spec));
+        ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, px.data()));
+        out->close();
+    }
+    for (const char* name : {"a.png", "b.tif", "c.exr", "window.exr"}) {
+        const Raster fresh = readImage(dir / name);
+        for (const Raster& before :
+             {randomRaster(9, 8, 4, kChanRGBA, 5), randomRaster(2, 2, 1, kChanRGB, 6), Raster()}) {
+            Raster reused = before;
+            readImageInto(dir / name, 0, reused);
+            EXPECT_EQ(reused.width, fresh.width) << name;
+            EXPECT_EQ(reused.height, fresh.height) << name;
+            EXPECT_EQ(reused.depth, fresh.depth) << name;
+            EXPECT_EQ(reused.channels, fresh.channels) << name;
+            EXPECT_TRUE(reused.samples == fresh.samples) << name;
+        }
+    }
+}
+
 TEST(ImageFile, HalfFilesBecomeFloat) {
     TempDir dir;
     Raster r = randomRaster(4, 3, 4, kChanRGBA, 9);

@@ -239,3 +239,27 @@ TEST(ImageBufConvert, DepthConversionsWidenExactlyAndClampFloats) {
     EXPECT_THROW(PXiIBuf(PXiIRect(0, 0, 1, 1), 3), PXiError);
     EXPECT_THROW(PXiIBuf(PXiIRect(0, 0, 2000000000, 2000000000), 4), PXiError);
 }
+
+// A filled buffer holds what a zero-filled one holds after fill: the pixels and the padding
+// bytes of every row, at every depth and on widths whose rows are padded and whose are not.
+TEST(ImageBufFilled, EqualsAZeroedBufferFilledAfterwards) {
+    PXiBPixel bp;
+    bp.a = 0.25f, bp.b = 0.5f, bp.g = 0.75f, bp.r = 1.0f;
+    for (int depth : {1, 2, 4})
+        for (const PXiIRect& rect : {PXiIRect(0, 0, 5, 3), PXiIRect(-2, 1, 6, 4),
+                                     PXiIRect(0, 0, 1, 1), PXiIRect(3, 3, 3, 7)}) {
+            PXiIBuf expected(rect, depth);
+            expected.fill(bp);
+            const PXiIBuf got = PXiIBuf::filled(rect, depth, bp);
+            ASSERT_EQ(got.getRect(), expected.getRect());
+            ASSERT_EQ(got.getExtra(), expected.getExtra());
+            if (!expected.getData()) {
+                EXPECT_EQ(got.getData(), nullptr);
+                continue;
+            }
+            const size_t bytes =
+                static_cast<size_t>(expected.getRowSamples()) * expected.getNumRows() * depth;
+            EXPECT_EQ(std::memcmp(got.getData(), expected.getData(), bytes), 0)
+                << "depth " << depth << " width " << rect.width();
+        }
+}
