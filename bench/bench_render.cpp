@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "api/zephra.h"
-#include "engine/ZephraRenderDispatch.h"
+#include "engine/render/ZephraRenderDispatch.h"
 
 namespace {
 

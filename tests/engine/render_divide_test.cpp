@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/ZephraRenderDivide.h"
+#include "engine/render/ZephraRenderDivide.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/VRFZephraTable.h"
-#include "engine/ZephraRenderDispatch.h"
+#include "engine/render/ZephraRenderDispatch.h"
 #include "engine/Ztile.h"
 #include "render_reference.h"
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTransfer.h"
 #include "tables_support.h"
 
 namespace {

@@ -1,12 +1,12 @@
 #include <cstdint>
 
 #include "engine/VRFZephraTable.h"
-#include "engine/ZephraRenderDispatch.h"
-#include "engine/ZephraRenderDivide.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraRenderDispatch.h"
+#include "engine/render/ZephraRenderDivide.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // The tile renderer's entry: checks the tile against the engine's switches, gathers the
-// tables and constants once, and runs the one loop compiled for this call's combination,
+// tables and constants once, and runs the one row loop compiled for this call's combination,
 // in the processor's best instruction set.
 
 namespace {
@@ -47,15 +47,15 @@ TileSetup<T> tileOf(const Ztile& tile, bool fgPresent, bool bgPresent, LoopChoic
     return setup;
 }
 
-// The call's loop in the chosen instruction set.
+// The call's row loop in the chosen instruction set.
 template <typename T>
-void runLoop(bool avx2, const KeyTables& t, const TileSetup<T>& tile, LoopChoice choice, int width,
-             int height) {
+void runInIsa(bool avx2, const KeyTables& t, const TileSetup<T>& tile, LoopChoice choice, int width,
+              int height) {
 #if ZEPHRA_HAVE_AVX2_LOOPS
-    if (avx2) return zephra::avx2::renderTile(t, tile, choice, width, height);
+    if (avx2) return zephra::avx2::runChosenLoop(t, tile, choice, width, height);
 #endif
     static_cast<void>(avx2);
-    zephra::portable::renderTile(t, tile, choice, width, height);
+    zephra::portable::runChosenLoop(t, tile, choice, width, height);
 }
 
 // The matrix and the width of its row sums, decided from the very entries the loops use.
@@ -144,10 +144,10 @@ int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int
     // which every processor runs.
     const bool avx2 = isa == RenderIsa::avx2 && preferredRenderIsa() == RenderIsa::avx2;
     if (bytes == 1)
-        runLoop(avx2, t, tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice), choice, width,
-                height);
+        runInIsa(avx2, t, tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice), choice, width,
+                 height);
     else
-        runLoop(avx2, t, tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice), choice, width,
-                height);
+        runInIsa(avx2, t, tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice), choice, width,
+                 height);
     return 0;
 }

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraIsaNamespace.h"
+#include "engine/render/ZephraRenderSetup.h"
 
 // Exact integer division by multiply-and-shift for the renderer's per-pixel divisions.
 //

@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "engine/ZephraTables.h"
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTables.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace zephra {
 

@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "engine/VRFZephraTable.h"
-#include "engine/ZephraTables.h"
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTables.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/ZephraRenderDispatch.h"
+#include "engine/render/ZephraIsaProbe.h"
 
 // Which of the compiled instruction sets this processor runs. Asked of the processor on every
 // call: the answer is a few loads from the runtime's record of the processor's features,

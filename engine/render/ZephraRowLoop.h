@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "engine/ZephraPixel.h"
-#include "engine/ZephraRenderIsa.h"
-#include "engine/ZephraRenderOutput.h"
-#include "engine/ZephraRenderSetup.h"
+#include "engine/render/ZephraIsaNamespace.h"
+#include "engine/render/ZephraKeyingPasses.h"
+#include "engine/render/ZephraPixel.h"
+#include "engine/render/ZephraRenderOutput.h"
+#include "engine/render/ZephraRenderSetup.h"
 
-// The one pixel loop of the renderer, compiled for every combination of sample type and the
+// The row loop of the renderer, compiled for every combination of sample type and the
 // four per-call choices (reference plate, hold-out matte, garbage matte, alpha output), so
 // that none of them is tested per pixel. Rows are keyed in chunks: the keying pass fills a
 // small buffer with each pixel's colour, matte and share, the colour matrix (if in use)
@@ -18,23 +19,39 @@
 namespace zephra {
 namespace ZEPHRA_RENDER_ISA {
 
-// Whether every hold-out and garbage sample of a chunk is 0. Such a chunk keys exactly as it
-// would without the mattes (a hold-out strength of 0 and a garbage keep factor of 4096 change
-// nothing), so it skips their lookups and arithmetic.
-template <typename T, bool Hold, bool Garbage, int Step>
-[[gnu::always_inline]] inline bool mattesClear(const ChunkInputs<T>& in, int n) {
+// Whether every sample of one matte in a chunk is 0. A chunk whose mattes are both clear
+// keys exactly as it would without them (a hold-out strength of 0 and a garbage keep factor
+// of 4096 change nothing), so it skips their lookups and arithmetic; a chunk with one clear
+// matte skips that matte's lookups.
+template <typename T, int Step>
+[[gnu::always_inline]] inline bool matteClear(const Plane<const T>& matte, std::ptrdiff_t at,
+                                              int n) {
+    const T* const samples = matte.a + at;
+    const std::ptrdiff_t step = pixelStepOf<Step>(matte);
     unsigned any = 0;
-    if constexpr (Hold) {
-        const T* const samples = in.hold.a + in.holdAt;
-        const std::ptrdiff_t step = pixelStepOf<Step>(in.hold);
-        for (int i = 0; i < n; ++i) any |= samples[i * step];
-    }
-    if constexpr (Garbage) {
-        const T* const samples = in.garbage.a + in.garbageAt;
-        const std::ptrdiff_t step = pixelStepOf<Step>(in.garbage);
-        for (int i = 0; i < n; ++i) any |= samples[i * step];
-    }
+    for (int i = 0; i < n; ++i) any |= samples[i * step];
     return any == 0;
+}
+
+// Asks for a matte's samples of the chunk kPrefetchChunks ahead in the same row, host layout
+// only. A matte is read once per pixel and nowhere near the other images in memory: the
+// processor's own prefetching, busy with the foreground, background and output, leaves its
+// loads waiting on memory in large frames.
+constexpr int kPrefetchChunks = 2;
+constexpr int kCacheLine = 64;
+
+template <typename T, int Step>
+[[gnu::always_inline]] inline void prefetchMatte(const Plane<const T>& matte, std::ptrdiff_t at,
+                                                 int x0, int width) {
+    if constexpr (Step == kHostStep) {
+        constexpr std::ptrdiff_t ahead = std::ptrdiff_t(kPrefetchChunks) * kChunk * Step;
+        constexpr std::ptrdiff_t chunkSamples = std::ptrdiff_t(kChunk) * Step;
+        constexpr std::ptrdiff_t lineSamples = kCacheLine / sizeof(T);
+        if (x0 + (kPrefetchChunks + 1) * kChunk > width) return;
+        const T* const samples = matte.a + at + ahead;
+        for (std::ptrdiff_t i = 0; i < chunkSamples; i += lineSamples)
+            __builtin_prefetch(samples + i, 0, 0);
+    }
 }
 
 // One chunk keyed for the view: the keyed pixel, then the foreground matrix where the colour
@@ -61,7 +78,7 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
     const Plane<const T> ref = tile.ref;
     const Plane<const T> hold = tile.hold;
     const Plane<const T> garbage = tile.garbage;
-    ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0};
+    ChunkInputs<T> in{fg, ref, hold, garbage, 0, 0, 0, 0, false, false};
     const ChunkWriter<T> write = chunkWriterFor<T, AlphaOut, Step>(t.view);
     // The matte and status views write nothing of the keyed colour; the composites show
     // nothing of it where the matte is 0.
@@ -85,7 +102,11 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
             if constexpr (Ref) in.refAt = refRow + x * pixelStepOf<Step>(ref);
             if constexpr (Hold) in.holdAt = holdRow + x * pixelStepOf<Step>(hold);
             if constexpr (Garbage) in.garbageAt = garbageRow + x * pixelStepOf<Step>(garbage);
-            if ((Hold || Garbage) && mattesClear<T, Hold, Garbage, Step>(in, n))
+            if constexpr (Hold) prefetchMatte<T, Step>(hold, in.holdAt, x0, width);
+            if constexpr (Garbage) prefetchMatte<T, Step>(garbage, in.garbageAt, x0, width);
+            if constexpr (Hold) in.holdClear = matteClear<T, Step>(hold, in.holdAt, n);
+            if constexpr (Garbage) in.garbageClear = matteClear<T, Step>(garbage, in.garbageAt, n);
+            if ((Hold || Garbage) && (!Hold || in.holdClear) && (!Garbage || in.garbageClear))
                 keyChunkForView<T, Ref, false, false, Step>(t, in, chunk, n, colourShown,
                                                             clearColourShown);
             else
@@ -97,8 +118,37 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
     }
 }
 
+// The rows of a tile without a foreground: the corrected background in every view.
+template <typename T, bool AlphaOut>
+void backgroundRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height) {
+    const Plane<T> dst = tile.dst;
+    const Plane<const T> bg = tile.bg;
+    const int dstMax = t.dstMax;
+    const std::int64_t bgMax = t.bgMax;
+    for (int y = 0; y < height; ++y) {
+        std::ptrdiff_t at = std::ptrdiff_t(y) * dst.rowStep;
+        std::ptrdiff_t bgAt = std::ptrdiff_t(y) * bg.rowStep;
+        for (int x = 0; x < width; ++x, at += dst.pixelStep, bgAt += bg.pixelStep) {
+            int b[3];
+            backgroundColour(t, bg, bgAt, b);
+            if constexpr (AlphaOut) {
+                // bg alpha * dstMax / bgMax, product in 64 bits. A background without
+                // an alpha channel (possible outside the composite view) is opaque.
+                const std::int64_t alpha =
+                    bg.a ? std::int64_t(bg.a[bgAt]) * dstMax / bgMax : dstMax;
+                putColour(t, dst, at, b);
+                put(dst.a, at, alpha);
+            } else {
+                putColour(t, dst, at, b);
+            }
+        }
+    }
+}
+
+// The row loop of one combination of the choices: the background rows, or the keyed rows in
+// the host's layout or in any other.
 template <typename T, bool Ref, bool Hold, bool Garbage, bool AlphaOut>
-void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
+void rowLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, int height) {
     // Locals: nothing below re-reads the engine or the caller's record, and the compiler
     // may keep all of it in registers whatever the output writes alias.
     const KeyTables t = tables;
@@ -106,27 +156,7 @@ void renderLoop(const KeyTables& tables, const TileSetup<T>& tile, int width, in
     const Plane<const T> bg = tile.bg;
 
     if (!tile.fgPresent) {
-        // Background only: the corrected background in every view.
-        const int dstMax = t.dstMax;
-        const std::int64_t bgMax = t.bgMax;
-        for (int y = 0; y < height; ++y) {
-            std::ptrdiff_t at = std::ptrdiff_t(y) * dst.rowStep;
-            std::ptrdiff_t bgAt = std::ptrdiff_t(y) * bg.rowStep;
-            for (int x = 0; x < width; ++x, at += dst.pixelStep, bgAt += bg.pixelStep) {
-                int b[3];
-                backgroundColour(t, bg, bgAt, b);
-                if constexpr (AlphaOut) {
-                    // bg alpha * dstMax / bgMax, product in 64 bits. A background without
-                    // an alpha channel (possible outside the composite view) is opaque.
-                    const std::int64_t alpha =
-                        bg.a ? std::int64_t(bg.a[bgAt]) * dstMax / bgMax : dstMax;
-                    putColour(t, dst, at, b);
-                    put(dst.a, at, alpha);
-                } else {
-                    putColour(t, dst, at, b);
-                }
-            }
-        }
+        backgroundRows<T, AlphaOut>(t, tile, width, height);
         return;
     }
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/ZephraTables.h"
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTables.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace zephra {
 

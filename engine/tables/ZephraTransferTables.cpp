@@ -2,8 +2,8 @@
 // units: fgLut, refLut, outLut and the colours in internal units. Every intermediate is a
 // double (see ZephraTransfer.h).
 
-#include "engine/ZephraTables.h"
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTables.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace zephra {
 

@@ -1,4 +1,4 @@
-#include "engine/ZephraTransfer.h"
+#include "engine/tables/ZephraTransfer.h"
 
 namespace zephra {
 
