@@ -5,11 +5,11 @@
 #include <cstring>
 #include <memory>
 
-#include "sdk/script/PXiCmplr.h"
-#include "sdk/script/PXiCommandInfo.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/script/PXiCommandInfo.h"
 
 namespace pxhost {
 namespace {
@@ -23,6 +23,11 @@ constexpr double kEverywhere = 0.999;
 // when the background's share is at least kScreenShare.
 constexpr double kFarLess = 0.5;
 constexpr double kScreenShare = 0.2;
+// The keys of a script that are checked, in the order of their calls. Each check holds two
+// keyer nodes of its own, so a script of thousands of keys (a generated chain) would double
+// the memory of its own nodes for warnings nobody reads one by one; the first keys of a
+// script are the ones a person wrote and looks at.
+constexpr size_t kMostKeysChecked = 64;
 
 std::string percent(double share) {
     return std::to_string(static_cast<int>(share * 100 + 0.5)) + "%";
@@ -169,6 +174,7 @@ void KeyChecks::setCalls(const std::vector<PXiScriptCallRecord>& calls) {
         const size_t images = call.function->imageCount;
         if (size_t(fg) >= images || size_t(bg) >= images || size_t(output) < images) continue;
         m_keys.push_back({call, size_t(fg), size_t(bg), size_t(output) - images});
+        if (m_keys.size() == kMostKeysChecked) break;
     }
     m_probes.clear();
     m_probes.resize(2 * m_keys.size());

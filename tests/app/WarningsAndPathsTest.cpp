@@ -2,6 +2,7 @@
 // per-frame checks catch keys that succeed into useless pictures; file names in a script file
 // are taken from its folder.
 #include <sys/stat.h>
+#include <algorithm>
 
 #include "EndToEnd.h"
 #include "app/ScriptFile.h"
@@ -73,6 +74,17 @@ TEST_F(Warnings, KeysThatKeyNothingOrLookSwappedAreWarnedAboutPerFrame) {
     const RunResult strict =
         runScript(std::string(cases[1].script) + "\nFileOut(k, \"s.png\");", {"--strict"});
     EXPECT_EQ(strict.status, 2) << strict.err;
+
+    // A generated script of many keys: the first 64 calls are checked, one line each.
+    std::string many = "p = FileIn(\"fg.png\");\n";
+    for (int i = 0; i < 70; ++i)
+        many += "FileOut(Zephra_1v4(p, 0, 0, 0, rScreen = 0, gScreen = 0.9, bScreen = 0), \"m" +
+                std::to_string(i) + ".png\");\n";
+    const RunResult capped = runScript(many);
+    EXPECT_EQ(capped.status, 0) << capped.err;
+    EXPECT_EQ(std::count(capped.err.begin(), capped.err.end(), '\n'), 64) << capped.err;
+    EXPECT_NE(capped.err.find("script.pxs:65:9: warning"), std::string::npos) << capped.err;
+    EXPECT_EQ(capped.err.find("script.pxs:66:"), std::string::npos) << capped.err;
 }
 
 TEST_F(Warnings, FileNamesOfAScriptFileAreTakenFromItsFolder) {
