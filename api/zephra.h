@@ -61,8 +61,7 @@ ZEPHRA_EXPORT void zephra_useRef(ZephraHandle handle, int on);
 ZEPHRA_EXPORT int zephra_makeLuts(ZephraHandle handle);
 /* bytes: 1 or 2 per sample. 0 done (also 0, writing nothing, while the tables are stale),
    1 refused. */
-ZEPHRA_EXPORT int zephra_render(ZephraHandle handle, int bytes, int width, int height,
-                                Ztile* tile);
+ZEPHRA_EXPORT int zephra_render(ZephraHandle handle, int bytes, int width, int height, Ztile* tile);
 
 #ifdef __cplusplus
 }

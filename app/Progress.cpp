@@ -76,8 +76,9 @@ void Progress::finish() {
         std::fprintf(m_stream,
                      "%ld %s: read %.3fs (%.0f%%)  key %.3fs (%.0f%%)  write %.3fs (%.0f%%)  "
                      "%.2f fps\n",
-                     m_done, m_done == 1 ? "frame" : "frames", m_sum.read, share(m_sum.read), m_sum.key, share(m_sum.key),
-                     m_sum.write, share(m_sum.write), total > 0 ? m_done / total : 0.0);
+                     m_done, m_done == 1 ? "frame" : "frames", m_sum.read, share(m_sum.read),
+                     m_sum.key, share(m_sum.key), m_sum.write, share(m_sum.write),
+                     total > 0 ? m_done / total : 0.0);
     }
     std::fflush(m_stream);
 }

@@ -20,13 +20,13 @@
 #include "app/ScriptFile.h"
 #include "app/StderrCapture.h"
 #include "sdk/base/PXiError.h"
+#include "sdk/base/PXiThread.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/graph/PXiNode.h"
-#include "sdk/plugin/PXiPluginLoader.h"
 #include "sdk/image/PXiRender.h"
+#include "sdk/plugin/PXiPluginLoader.h"
 #include "sdk/script/PXiScriptError.h"
 #include "sdk/script/PXiScriptRunner.h"
-#include "sdk/base/PXiThread.h"
 
 namespace pxhost {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/Progress.h"
 #include "app/RasterPool.h"
 #include "app/SequencePattern.h"
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/image/PXiImage.h"
+#include "sdk/script/PXiCmplr.h"
 #include "sdk/script/PXiScriptRunner.h"
 
 class PXiIPlug;

@@ -17,8 +17,8 @@
 #include "host/PXxZephra.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/graph/PXiIPlug.h"
-#include "sdk/image/PXiMemoryImage.h"
 #include "sdk/graph/PXiNode.h"
+#include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
 
 namespace {

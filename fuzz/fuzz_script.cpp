@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/base/PXiError.h"
-#include "sdk/graph/PXiIPlug.h"
-#include "sdk/image/PXiMemoryImage.h"
-#include "sdk/graph/PXiNode.h"
 #include "sdk/base/PXiNumberText.h"
+#include "sdk/graph/PXiIPlug.h"
+#include "sdk/graph/PXiNode.h"
+#include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
+#include "sdk/script/PXiCmplr.h"
 #include "sdk/script/PXiScriptRunner.h"
 
 namespace {

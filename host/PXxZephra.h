@@ -3,10 +3,10 @@
 #include "api/zephra.h"
 #include "host/KeyerParams.h"
 #include "sdk/base/PXiFile.h"
-#include "sdk/image/PXiImage.h"
 #include "sdk/base/PXiName.h"
 #include "sdk/graph/PXiNode.h"
 #include "sdk/graph/PXiPlug.h"
+#include "sdk/image/PXiImage.h"
 
 class PXiThread;
 

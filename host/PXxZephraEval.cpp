@@ -10,8 +10,8 @@
 #include "host/ZephraIds.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
-#include "sdk/graph/PXiIPlug.h"
 #include "sdk/base/PXiMath.h"
+#include "sdk/graph/PXiIPlug.h"
 
 namespace {
 

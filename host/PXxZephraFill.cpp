@@ -9,8 +9,8 @@
 #include "host/ZephraChannels.h"
 #include "host/ZephraIds.h"
 #include "host/ZephraScreenFill.h"
-#include "sdk/graph/PXiIPlug.h"
 #include "sdk/base/PXiThread.h"
+#include "sdk/graph/PXiIPlug.h"
 
 namespace {}  // namespace
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "engine/ZephraExport.h"
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/base/PXiName.h"
 #include "sdk/plugin/PXxPlugin.h"
+#include "sdk/script/PXiCmplr.h"
 
 // The credit line: the text of every node's credit plug and the plug-in's name.
 extern const char* const kZephraCreditText;

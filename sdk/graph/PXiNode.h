@@ -3,12 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include "sdk/graph/PXiFillFailure.h"
-#include "sdk/graph/PXiIPlug.h"
-#include "sdk/image/PXiImage.h"
 #include "sdk/base/PXiName.h"
 #include "sdk/base/PXiPArray.h"
+#include "sdk/graph/PXiFillFailure.h"
+#include "sdk/graph/PXiIPlug.h"
 #include "sdk/graph/PXiPlug.h"
+#include "sdk/image/PXiImage.h"
 
 class PXiFile;
 class PXiScope;

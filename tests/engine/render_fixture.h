@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/VRFZephraTable.h"
-#include "engine/render/ZephraRenderDispatch.h"
 #include "engine/Ztile.h"
+#include "engine/render/ZephraRenderDispatch.h"
 #include "render_reference.h"
 
 // Tiles, engines and a whole-tile reference render for the renderer's tests.

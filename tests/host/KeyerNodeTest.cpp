@@ -12,8 +12,8 @@
 #include "engine/VRFZephraTable.h"
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
-#include "sdk/graph/PXiClassName.h"
 #include "sdk/base/PXiFile.h"
+#include "sdk/graph/PXiClassName.h"
 
 namespace {
 

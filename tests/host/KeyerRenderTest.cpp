@@ -10,8 +10,8 @@
 #include "engine/VRFZephraTable.h"
 #include "host/KeyerTableBudget.h"
 #include "host/ZephraScreenFill.h"
-#include "sdk/image/PXiRender.h"
 #include "sdk/base/PXiThread.h"
+#include "sdk/image/PXiRender.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host/PXxZephra.h"
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/image/PXiMemoryImage.h"
+#include "sdk/script/PXiCmplr.h"
 #include "sdk/script/PXiScriptRunner.h"
 
 // Images made in the tests, named in a scope that scripts run in; keyer nodes made by

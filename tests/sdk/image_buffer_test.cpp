@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "sdk/base/PXiError.h"
-#include "sdk/image/PXiImage.h"
 #include "sdk/base/PXiMath.h"
+#include "sdk/image/PXiImage.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <random>
 #include <vector>
 
-#include "sdk/graph/PXiClassName.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/base/PXiMath.h"
+#include "sdk/base/PXiThread.h"
+#include "sdk/graph/PXiClassName.h"
 #include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
-#include "sdk/base/PXiThread.h"
 
 namespace {
 

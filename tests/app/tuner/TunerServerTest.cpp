@@ -214,7 +214,8 @@ TEST_F(TunerApi, RefusesBadParametersNamingThem) {
         {R"({"frame":1,"view":"bogus"})", 400, "view"},
         {R"({"frame":1,"view":3})", 400, ""},
         {"not json", 400, "JSON"},
-        {R"({"frame":1,"values":{"rScreen":0,"gScreen":0,"bScreen":0}})", 422, "keyer error: the screen colour"},
+        {R"({"frame":1,"values":{"rScreen":0,"gScreen":0,"bScreen":0}})", 422,
+         "keyer error: the screen colour"},
         {std::string(100 * 1024, ' '), 413, ""},
     };
     for (const Case& c : cases) {

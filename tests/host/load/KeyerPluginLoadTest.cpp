@@ -8,12 +8,12 @@
 
 #include "api/zephra.h"
 #include "sdk/graph/PXiClassName.h"
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/image/PXiMemoryImage.h"
-#include "sdk/plugin/PXiPluginLoader.h"
 #include "sdk/image/PXiRender.h"
-#include "sdk/script/PXiScriptRunner.h"
+#include "sdk/plugin/PXiPluginLoader.h"
 #include "sdk/plugin/PXxPlugin.h"
+#include "sdk/script/PXiCmplr.h"
+#include "sdk/script/PXiScriptRunner.h"
 
 namespace {
 

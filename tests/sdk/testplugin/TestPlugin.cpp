@@ -4,11 +4,11 @@
 // SCRIPT_TEST_PLUGIN_BROKEN, its declaration has a syntax error.
 #include <string>
 
-#include "sdk/graph/PXiClassName.h"
-#include "sdk/script/PXiCmplr.h"
 #include "sdk/base/PXiError.h"
 #include "sdk/base/PXiName.h"
+#include "sdk/graph/PXiClassName.h"
 #include "sdk/plugin/PXxPlugin.h"
+#include "sdk/script/PXiCmplr.h"
 
 #define TEST_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
