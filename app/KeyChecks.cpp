@@ -54,17 +54,6 @@ void shrinkInto(const RasterView& picture, int step, PXiMemoryImage& small) {
     small.touch();
 }
 
-RasterView viewOfBuffer(const PXiIBuf& buffer, int channels) {
-    RasterView view;
-    view.data = static_cast<const unsigned char*>(buffer.getData());
-    view.width = buffer.getWidth();
-    view.height = buffer.getNumRows();
-    view.depth = buffer.getDepth();
-    view.channels = channels;
-    view.rowSamples = static_cast<size_t>(buffer.getRowSamples());
-    return view;
-}
-
 double sampleAt(const PXiIBuf& picture, int x, int y, int sample) {
     const void* p = picture.pixelAddress(x, y);
     switch (picture.getDepth()) {
@@ -108,7 +97,7 @@ MatteCoverage KeyChecks::statusCoverage(const Key& key, PXiIPlug* image,
     if (!m_held || !m_held(image, picture)) {
         rendered = batch.render(image);
         if (!rendered.getData()) return coverage;
-        picture = viewOfBuffer(rendered, image->getChannelsPlug()->asInt());
+        picture = viewOf(rendered, image->getChannelsPlug()->asInt());
     }
     const int step = probeStep(picture.width, picture.height);
     const int w = (picture.width + step - 1) / step, h = (picture.height + step - 1) / step;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/HostError.h"
+#include "sdk/image/PXiImage.h"
 
 namespace pxhost {
 
@@ -36,6 +37,17 @@ void Raster::allocate(int w, int h, int bytesPerSample, int channelMask, bool ze
         throw RenderError("not enough memory for an image of " + std::to_string(w) + "x" +
                           std::to_string(h) + " pixels");
     }
+}
+
+RasterView viewOf(const PXiIBuf& buffer, int channels) {
+    RasterView view;
+    view.data = static_cast<const unsigned char*>(buffer.getData());
+    view.width = buffer.getWidth();
+    view.height = buffer.getNumRows();
+    view.depth = buffer.getDepth();
+    view.channels = channels;
+    view.rowSamples = static_cast<size_t>(buffer.getRowSamples());
+    return view;
 }
 
 }  // namespace pxhost

@@ -9,30 +9,14 @@
 #include <memory>
 #include <vector>
 
+#include "sdk/base/PXiUninitialised.h"
+
+class PXiIBuf;
+
 namespace pxhost {
 
-// An allocator whose resize leaves new elements uninitialised: picture-sized buffers that are
-// about to be overwritten whole are not zero-filled first.
-template <typename T>
-struct UninitialisedAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = UninitialisedAllocator<U>;
-    };
-    UninitialisedAllocator() = default;
-    template <typename U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) {}
-    template <typename U>
-    void construct(U* p) {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-
-using SampleStore = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
+// Picture-sized samples that are about to be overwritten whole: not zero-filled first.
+using SampleStore = std::vector<unsigned char, PXiUninitialisedAllocator<unsigned char>>;
 
 // Channel mask bits of host images.
 enum ChannelBit : int { kChanA = 1, kChanB = 2, kChanG = 4, kChanR = 8 };
@@ -51,6 +35,9 @@ struct RasterView {
     int channels = 0;
     size_t rowSamples = 0;  // from one row to the next, at least 4 * width
 };
+
+// The samples of a host image buffer (as the render driver gives them) where they lie.
+RasterView viewOf(const PXiIBuf& buffer, int channels);
 
 struct Raster {
     int width = 0;

@@ -63,18 +63,6 @@ std::vector<std::string> pluginFiles(const std::string& folder, bool& readable) 
     return names;
 }
 
-// The picture the render driver gives, as the writer reads it.
-RasterView viewOf(const PXiIBuf& buffer, int channels) {
-    RasterView view;
-    view.data = static_cast<const unsigned char*>(buffer.getData());
-    view.width = buffer.getWidth();
-    view.height = buffer.getNumRows();
-    view.depth = buffer.getDepth();
-    view.channels = channels;
-    view.rowSamples = static_cast<size_t>(buffer.getRowSamples());
-    return view;
-}
-
 // A text argument of a host function; an absent one reads as empty.
 std::string textArg(const char* text) { return text ? text : ""; }
 

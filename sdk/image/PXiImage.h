@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "sdk/base/PXiUninitialised.h"
+
 // Image values: the background pixel, integer rectangles and sample buffers.
 //
 // Sample layout everywhere: every pixel has 4 interleaved samples in the order A, B, G, R
@@ -133,25 +135,6 @@ public:
     void fill(const PXiBPixel& bp);
 
 private:
-    // An allocator whose resize leaves new samples as they are, for buffers written whole.
-    template <typename T>
-    struct Uninitialised : std::allocator<T> {
-        template <typename U>
-        struct rebind {
-            using other = Uninitialised<U>;
-        };
-        Uninitialised() = default;
-        template <typename U>
-        Uninitialised(const Uninitialised<U>&) {}
-        template <typename U>
-        void construct(U* p) {
-            ::new (static_cast<void*>(p)) U;
-        }
-        template <typename U, typename... Args>
-        void construct(U* p, Args&&... args) {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-        }
-    };
     // zero false: the samples are left uninitialised for the caller to write.
     PXiIBuf(const PXiIRect& rect, int depth, int extra, bool zero);
 
@@ -160,5 +143,5 @@ private:
     int m_extra = 0;
     int m_depth = 1;
     const PXiIBuf* m_source = nullptr;  // the buffer a view addresses
-    std::vector<unsigned char, Uninitialised<unsigned char>> m_own;
+    std::vector<unsigned char, PXiUninitialisedAllocator<unsigned char>> m_own;
 };
