@@ -1,5 +1,4 @@
-#ifndef ZEPHRA_ZTILE_H
-#define ZEPHRA_ZTILE_H
+#pragma once
 
 /*
  * The tile record handed to the keyer's renderer. Plain C so that any caller can fill it
@@ -84,5 +83,3 @@ ZTILE_LAYOUT_CHECK(ZTILE_AT(ref.r, 120) && ZTILE_AT(ref.g, 124) && ZTILE_AT(ref.
                        ZTILE_AT(ref.rowStep, 140),
                    "Ztile.ref offsets");
 #undef ZTILE_AT
-
-#endif
