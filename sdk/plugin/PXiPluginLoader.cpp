@@ -107,15 +107,17 @@ PXiPluginReport PXiPluginLoader::load(const std::string& path) {
 
 std::vector<PXiPluginReport> PXiPluginLoader::loadFolder(const std::string& folder) {
     std::vector<PXiPluginReport> reports;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
+    // A folder that cannot be read or listed is one report, kept and returned.
+    const auto folderFailed = [&](const char* what, int error) {
         PXiPluginReport report;
         report.path = folder;
-        report.reason = std::string("cannot read the folder: ") + std::strerror(errno);
+        report.reason = std::string(what) + std::strerror(error);
         m_reports.push_back(report);
         reports.push_back(report);
         return reports;
-    }
+    };
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return folderFailed("cannot read the folder: ", errno);
     std::vector<std::string> names;
     // The 64-bit form, so that a 32-bit host also lists folders whose files have inode numbers
     // beyond 32 bits (the plain form then stops early with EOVERFLOW).
@@ -126,14 +128,7 @@ std::vector<PXiPluginReport> PXiPluginLoader::loadFolder(const std::string& fold
     }
     int listError = errno;
     closedir(dir);
-    if (listError != 0) {
-        PXiPluginReport report;
-        report.path = folder;
-        report.reason = std::string("cannot list the folder: ") + std::strerror(listError);
-        m_reports.push_back(report);
-        reports.push_back(report);
-        return reports;
-    }
+    if (listError != 0) return folderFailed("cannot list the folder: ", listError);
     std::sort(names.begin(), names.end());
     std::string prefix = endsWith(folder, "/") ? folder : folder + "/";
     for (const std::string& name : names) reports.push_back(load(prefix + name));
