@@ -27,13 +27,13 @@ namespace ZEPHRA_RENDER_ISA {
 #define ZEPHRA_KEYING_PASS [[gnu::always_inline]] inline
 
 // Where the keying reads one chunk: the images that take part and the offset of the
-// chunk's first pixel in each, and which mattes have only samples of 0 in the chunk. Images
-// the loop does not use are never touched.
+// chunk's first pixel in each, and which mattes have one and the same sample, not 0, all
+// through the chunk. Images the loop does not use are never touched.
 template <typename T>
 struct ChunkInputs {
     Plane<const T> fg, ref, hold, garbage;
     std::ptrdiff_t fgAt, refAt, holdAt, garbageAt;
-    bool holdClear, garbageClear;
+    bool holdUniform, garbageUniform;
 };
 
 // What one pass hands to the next, channel by channel.
@@ -130,9 +130,24 @@ template <typename T, int Step>
     }
 }
 
-// Pass 1 for a matte whose samples in the chunk are all 0: the value that changes nothing.
-ZEPHRA_KEYING_PASS void fillChunk(int (&out)[kChunk], int value, int n) {
+// Pass 1 for a matte whose samples in the chunk are all one value, not 0: its entry, looked
+// up once.
+template <typename T>
+ZEPHRA_KEYING_PASS void fillMatte(const std::int16_t* lut, const T* samples, int (&out)[kChunk],
+                                  int n) {
+    const int value = lut[unsigned(samples[0])];
     for (int i = 0; i < n; ++i) out[i] = value;
+}
+
+// Pass 1 for one matte: its value for every pixel of the chunk.
+template <typename T, int Step>
+ZEPHRA_KEYING_PASS void lookUpMatteChunk(const std::int16_t* lut, const Plane<const T>& matte,
+                                         std::ptrdiff_t at, bool uniform, int valueAtZero,
+                                         int (&out)[kChunk], int n) {
+    if (uniform)
+        fillMatte(lut, matte.a + at, out, n);
+    else
+        lookUpMatte<T, Step>(lut, matte.a + at, pixelStepOf<Step>(matte), valueAtZero, out, n);
 }
 
 // Pass 2: arithmetic only. Leaves the colour after the screen subtraction and hold-out in
@@ -283,11 +298,10 @@ ZEPHRA_KEYING_PASS void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, K
     KeyingScratch s;
     lookUpColourAndScreen<T, Ref, Step>(t, in, s, n);
     if constexpr (Hold)
-        lookUpMatte<T, Step>(t.holdLut, in.hold.a + in.holdAt, pixelStepOf<Step>(in.hold), 0, s.h,
-                             n);
+        lookUpMatteChunk<T, Step>(t.holdLut, in.hold, in.holdAt, in.holdUniform, 0, s.h, n);
     if constexpr (Garbage)
-        lookUpMatte<T, Step>(t.garbageLut, in.garbage.a + in.garbageAt,
-                             pixelStepOf<Step>(in.garbage), kOne, s.g, n);
+        lookUpMatteChunk<T, Step>(t.garbageLut, in.garbage, in.garbageAt, in.garbageUniform, kOne,
+                                  s.g, n);
     subtractScreen<Ref, Hold>(t, s, out.d, n);
 
     // Only the composites look at the chunk as a whole.

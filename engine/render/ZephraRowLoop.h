@@ -19,38 +19,44 @@
 namespace zephra {
 namespace ZEPHRA_RENDER_ISA {
 
-// Whether every sample of one matte in a chunk is 0. A chunk whose mattes are both clear
-// keys exactly as it would without them (a hold-out strength of 0 and a garbage keep factor
-// of 4096 change nothing), so it skips their lookups and arithmetic; a chunk with one clear
-// matte skips that matte's lookups.
+// What the samples of one matte in a chunk have in common. All 0: the matte changes nothing
+// there (a hold-out strength of 0 and a garbage keep factor of 4096 change nothing), so the
+// chunk keys as it would without it and skips its lookups and arithmetic. All one other
+// value, as inside a solid or flat matte: one lookup serves the whole chunk. n >= 1.
+enum class MatteRun { clear, uniform, varied };
+
 template <typename T, int Step>
-[[gnu::always_inline]] inline bool matteClear(const Plane<const T>& matte, std::ptrdiff_t at,
-                                              int n) {
+[[gnu::always_inline]] inline MatteRun matteRunOf(const Plane<const T>& matte, std::ptrdiff_t at,
+                                                  int n) {
     const T* const samples = matte.a + at;
     const std::ptrdiff_t step = pixelStepOf<Step>(matte);
-    unsigned any = 0;
-    for (int i = 0; i < n; ++i) any |= samples[i * step];
-    return any == 0;
+    const unsigned first = samples[0];
+    unsigned differ = 0;
+    for (int i = 0; i < n; ++i) differ |= samples[i * step] ^ first;
+    if (differ != 0) return MatteRun::varied;
+    return first == 0 ? MatteRun::clear : MatteRun::uniform;
 }
 
-// Asks for a matte's samples of the chunk kPrefetchChunks ahead in the same row, host layout
+// Asks for an image's samples of the chunk kPrefetchChunks ahead in the same row, host layout
 // only. A matte is read once per pixel and nowhere near the other images in memory: the
 // processor's own prefetching, busy with the foreground, background and output, leaves its
-// loads waiting on memory in large frames.
+// loads waiting on memory in large frames. A matte's samples are asked for with the hint
+// that they are read once.
 constexpr int kPrefetchChunks = 2;
 constexpr int kCacheLine = 64;
+constexpr int kReadOnce = 0;  // __builtin_prefetch's locality: no temporal locality
 
-template <typename T, int Step>
-[[gnu::always_inline]] inline void prefetchMatte(const Plane<const T>& matte, std::ptrdiff_t at,
-                                                 int x0, int width) {
+template <typename T, int Step, int Locality>
+[[gnu::always_inline]] inline void prefetchAhead(const T* channel, std::ptrdiff_t at, int x0,
+                                                 int width) {
     if constexpr (Step == kHostStep) {
         constexpr std::ptrdiff_t ahead = std::ptrdiff_t(kPrefetchChunks) * kChunk * Step;
         constexpr std::ptrdiff_t chunkSamples = std::ptrdiff_t(kChunk) * Step;
         constexpr std::ptrdiff_t lineSamples = kCacheLine / sizeof(T);
         if (x0 + (kPrefetchChunks + 1) * kChunk > width) return;
-        const T* const samples = matte.a + at + ahead;
+        const T* const samples = channel + at + ahead;
         for (std::ptrdiff_t i = 0; i < chunkSamples; i += lineSamples)
-            __builtin_prefetch(samples + i, 0, 0);
+            __builtin_prefetch(samples + i, 0, Locality);
     }
 }
 
@@ -102,16 +108,31 @@ void keyRows(const KeyTables& t, const TileSetup<T>& tile, int width, int height
             if constexpr (Ref) in.refAt = refRow + x * pixelStepOf<Step>(ref);
             if constexpr (Hold) in.holdAt = holdRow + x * pixelStepOf<Step>(hold);
             if constexpr (Garbage) in.garbageAt = garbageRow + x * pixelStepOf<Step>(garbage);
-            if constexpr (Hold) prefetchMatte<T, Step>(hold, in.holdAt, x0, width);
-            if constexpr (Garbage) prefetchMatte<T, Step>(garbage, in.garbageAt, x0, width);
-            if constexpr (Hold) in.holdClear = matteClear<T, Step>(hold, in.holdAt, n);
-            if constexpr (Garbage) in.garbageClear = matteClear<T, Step>(garbage, in.garbageAt, n);
-            if ((Hold || Garbage) && (!Hold || in.holdClear) && (!Garbage || in.garbageClear))
-                keyChunkForView<T, Ref, false, false, Step>(t, in, chunk, n, colourShown,
-                                                            clearColourShown);
-            else
+            if constexpr (Hold) prefetchAhead<T, Step, kReadOnce>(hold.a, in.holdAt, x0, width);
+            if constexpr (Garbage)
+                prefetchAhead<T, Step, kReadOnce>(garbage.a, in.garbageAt, x0, width);
+            // A matte that is 0 throughout the chunk drops out: the chunk takes the loop
+            // compiled without it.
+            const MatteRun holdRun =
+                Hold ? matteRunOf<T, Step>(hold, in.holdAt, n) : MatteRun::clear;
+            const MatteRun garbageRun =
+                Garbage ? matteRunOf<T, Step>(garbage, in.garbageAt, n) : MatteRun::clear;
+            in.holdUniform = holdRun == MatteRun::uniform;
+            in.garbageUniform = garbageRun == MatteRun::uniform;
+            const bool holdUsed = holdRun != MatteRun::clear;
+            const bool garbageUsed = garbageRun != MatteRun::clear;
+            if (holdUsed && garbageUsed)
                 keyChunkForView<T, Ref, Hold, Garbage, Step>(t, in, chunk, n, colourShown,
                                                              clearColourShown);
+            else if (holdUsed)
+                keyChunkForView<T, Ref, Hold, false, Step>(t, in, chunk, n, colourShown,
+                                                           clearColourShown);
+            else if (garbageUsed)
+                keyChunkForView<T, Ref, false, Garbage, Step>(t, in, chunk, n, colourShown,
+                                                              clearColourShown);
+            else
+                keyChunkForView<T, Ref, false, false, Step>(t, in, chunk, n, colourShown,
+                                                            clearColourShown);
             write(t, dst, dstRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(dst), bg,
                   bgRow + std::ptrdiff_t(x0) * pixelStepOf<Step>(bg), chunk, n);
         }
