@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
 
 #include "EndToEnd.h"
 
@@ -54,6 +55,33 @@ TEST_F(Sequences, FrameRangesPickTheFrames) {
     // Each output holds its own frame's picture.
     EXPECT_NEAR(at(readImage(dir / "out.005.png"), 0, 0, kSampleR), 0.5f, 1.5f / 255);
     EXPECT_NEAR(at(readImage(dir / "out.006.png"), 0, 0, kSampleR), 0.6f, 1.5f / 255);
+}
+
+// A frame keyed within a run, on one thread or with reading and writing beside the keying, is
+// the frame keyed alone: the foreground sequence handed to the render, the still plate behind
+// it serving every frame, and the foreground also written as read.
+TEST_F(Sequences, AFrameOfARunIsTheFrameKeyedAlone) {
+    write("bg.png", flat(1, kBackground));
+    const std::string script =
+        "fg = FileIn(\"fg.####.png\");\n"
+        "FileOut(fg, \"fg-out.%03d.png\");\n"
+        "FileOut(Zephra_1v4(fg, FileIn(\"bg.png\"), 0, 0, \"composite\"), \"out.%03d.png\");\n";
+    const auto samples = [&](const std::string& name) { return readImage(dir / name).samples; };
+    std::map<std::string, SampleStore> alone;
+    for (const char* frame : {"1", "3", "6"}) {
+        ASSERT_EQ(runScript(script, {"-t", frame}).status, 0) << frame;
+        for (const char* kind : {"fg-out", "out"}) {
+            const std::string name = std::string(kind) + ".00" + frame + ".png";
+            alone[name] = samples(name);
+        }
+    }
+    EXPECT_EQ(alone["fg-out.003.png"], samples("fg.0003.png"));
+    for (const char* threads : {"1", "2"}) {
+        const RunResult r = runScript(script, {"--threads", threads, "-t", "1-3,5-6"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const auto& picture : alone)
+            EXPECT_EQ(samples(picture.first), picture.second) << picture.first << ", " << threads;
+    }
 }
 
 TEST_F(Sequences, AMissingFrameStopsTheRenderOrIsSkipped) {

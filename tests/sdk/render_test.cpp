@@ -10,6 +10,7 @@
 #include "sdk/base/PXiMath.h"
 #include "sdk/base/PXiThread.h"
 #include "sdk/graph/PXiClassName.h"
+#include "sdk/graph/PXiPictureSource.h"
 #include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
 
@@ -244,6 +245,63 @@ TEST(RenderBatch, ANodeSeveralImagesShowIsFilledOnceAndEachPictureIsItsOwn) {
     EXPECT_EQ(samplesOf(sizes.render(d.getOutput())), dAlone);
     EXPECT_EQ(shared.fills, 2);
     EXPECT_THROW(sizes.render(b.getOutput()), PXiError);
+}
+
+// A picture in memory that can give the render a copy of its pixels (as a reader's picture
+// would be given), or a picture of another region when told to lie.
+class GivingImage : public PXiMemoryImage, public PXiPictureSource {
+public:
+    GivingImage(int w, int h, int depth, unsigned seed) : PXiMemoryImage(w, h, depth) {
+        auto pixels = randomImage(w, h, depth, seed);
+        std::memcpy(getPixels(), pixels->getPixels(), 4u * w * h * depth);
+    }
+    PXiIBuf givePicture(const PXiIRect& region, int depth) override {
+        if (!giving) return PXiIBuf();
+        const auto* from = static_cast<const unsigned char*>(getPixels());
+        PXiSampleStore store(from, from + 4u * getWidth() * getHeight() * depth);
+        given.push_back(store.data());
+        const PXiIRect rect = lie ? PXiIRect(0, 0, region.width() / 2, region.height()) : region;
+        return PXiIBuf::adopt(rect, depth, std::move(store));
+    }
+    void takeBack(PXiIBuf&& used) override { takenBack.push_back(used.release().data()); }
+    void fillOutputBuffer() override {
+        ++fills;
+        PXiMemoryImage::fillOutputBuffer();
+    }
+    bool giving = false, lie = false;
+    int fills = 0;
+    std::vector<const unsigned char*> given, takenBack;
+};
+
+// A source that gives its picture is not filled: the picture it gave is keyed in place and
+// becomes the output, the other input's comes back to its source, and the output is the one
+// filling would give, also for a source on both inputs. A picture of another region is refused.
+TEST(RenderSource, AGivenPictureIsUsedUncopiedAndTheOthersComeBack) {
+    for (const bool sameSource : {false, true}) {
+        GivingImage a(8, 3, 2, 51), b(8, 3, 2, 52);
+        MeanNode mean;
+        mean.fg->connect(a.getOutput());
+        mean.bg->connect((sameSource ? a : b).getOutput());
+        const std::vector<int> filled = samplesOf(PXiRenderImage(mean.getOutput()));
+        a.fills = b.fills = 0;
+        a.takenBack.clear();
+        b.takenBack.clear();
+        a.giving = b.giving = true;
+        const PXiIBuf out = PXiRenderImage(mean.getOutput());
+        EXPECT_EQ(samplesOf(out), filled) << sameSource;
+        EXPECT_EQ(a.fills + b.fills, 0);
+        ASSERT_EQ(a.given.size(), 1u);
+        if (sameSource) {
+            // Fg takes a copy, Bg the picture given, which then comes back.
+            EXPECT_EQ(a.takenBack, a.given);
+        } else {
+            EXPECT_EQ(out.getData(), a.given[0]);
+            EXPECT_EQ(b.takenBack, b.given);
+        }
+        a.lie = true;
+        EXPECT_THROW(PXiRenderImage(mean.getOutput()), PXiError);
+    }
+    EXPECT_THROW(PXiIBuf::adopt(PXiIRect(0, 0, 4, 4), 1, PXiSampleStore(63)), PXiError);
 }
 
 TEST(RenderGraph, FloatInputsBecomeSixteenBitClampedAndRounded) {
