@@ -9,7 +9,6 @@
 #include "sdk/base/PXiError.h"
 #include "sdk/base/PXiMath.h"
 #include "sdk/base/PXiThread.h"
-#include "sdk/graph/PXiClassName.h"
 #include "sdk/graph/PXiPictureSource.h"
 #include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
@@ -371,15 +370,4 @@ TEST(RenderThreads, EveryThreadCountGivesTheSameBytes) {
         results.emplace_back(p, p + bytes);
     }
     for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i], results[0]) << i;
-}
-
-TEST(RenderRegistry, NodesAreMadeByClassName) {
-    PXiName cls = PXiName::getString("PXiMemoryImage");
-    EXPECT_EQ(PXiMemoryImage::thisClassName, cls);
-    EXPECT_EQ(PXiClassName::getParent(cls), PXiName::getString("PXiNadic"));
-    EXPECT_EQ(PXiClassName::isA(cls, PXiName::getString("PXiNode")), 1);
-    std::unique_ptr<PXiNode> made(PXiClassName::create(cls));
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->className(), cls);
-    EXPECT_EQ(PXiClassName::create(PXiName::getString("NoSuchClass")), nullptr);
 }
