@@ -94,23 +94,6 @@ TEST_F(KeyerEval, TransferReachesTheEngineOnlyWhenSomethingChanged) {
     zephra_installCallback(engine, nullptr, nullptr);
 }
 
-TEST_F(KeyerEval, ColourSpacesByExactNameOnly) {
-    image("fg", 4, 3, 1);
-    PXxZephra* node = run("k = Zephra_1v4(fg, 0, 0, 0);");
-    ASSERT_NE(node, nullptr);
-    struct Row {
-        const char* text;
-        int id;
-    };
-    // Unknown texts leave what the engine had before.
-    for (const Row& r : {Row{"video", 2}, Row{"Linear", 2}, Row{"linear", 0}, Row{"LOG", 0},
-                         Row{"log", 1}, Row{"", 1}, Row{"video ", 1}}) {
-        node->colourspace->set(r.text);
-        description(node);
-        EXPECT_EQ(node->getEngine()->colourspace, r.id) << "'" << r.text << "'";
-    }
-}
-
 TEST_F(KeyerEval, DepthsAndSampleMaximaFollowTheInputs) {
     struct Row {
         int fg, bg, hold, garbage;  // 0: not connected
