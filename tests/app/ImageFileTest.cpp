@@ -133,22 +133,6 @@ TEST(ImageFile, HalfFilesBecomeFloat) {
     EXPECT_TRUE(read.samples == r.samples);  // eighths are exact in half floats
 }
 
-TEST(ImageFile, GreyFilesFeedEveryChannel) {
-    TempDir dir;
-    Raster r = randomRaster(6, 4, 1, kChanRGBA, 3);
-    WriteOptions alphaOnly;
-    alphaOnly.channels = "a";
-    writeImage(dir / "m.png", r, alphaOnly);
-    int n = 0;
-    readPlain(dir / "m.png", n);
-    EXPECT_EQ(n, 1);
-    const Raster grey = readImage(dir / "m.png");
-    EXPECT_EQ(grey.channels, kChanRGBA);
-    for (size_t p = 0; p < 24; ++p)
-        for (int s = 0; s < 4; ++s)
-            ASSERT_EQ(grey.data<uint8_t>()[p * 4 + s], r.data<uint8_t>()[p * 4 + kSampleA]);
-}
-
 TEST(ImageFile, ExplicitDepthConvertsByScale) {
     TempDir dir;
     Raster r;
@@ -203,15 +187,6 @@ TEST(ImageFile, ErrorsNameTheFile) {
         }
     }
     EXPECT_EQ(dir.list(), std::vector<std::string>{"junk.png"});
-}
-
-TEST(ImageFile, DepthWords) {
-    EXPECT_EQ(parseDepthWord(""), 0);
-    EXPECT_EQ(parseDepthWord("8"), 1);
-    EXPECT_EQ(parseDepthWord("16"), 2);
-    EXPECT_EQ(parseDepthWord("half"), 3);
-    EXPECT_EQ(parseDepthWord("float"), 4);
-    EXPECT_EQ(parseDepthWord("12"), -1);
 }
 
 }  // namespace
