@@ -190,25 +190,6 @@ TEST(ImageBufExpand, MatchesAReferenceOnOddShapes) {
     }
 }
 
-TEST(ImageBufExpand, TheForegroundViewWritesThroughToItsBuffer) {
-    PXiIBuf fg(PXiIRect(0, 0, 5, 3), 2);  // odd width: rows are padded
-    EXPECT_GT(fg.getExtra(), 0);
-    for (int t = 0; t < 2; ++t) {
-        PXiIRect rect(0, 0, 5, 3);
-        PXiIBuf view;
-        fg.threadIBuf(view, rect, 2, t, 2);
-        view.expand(rect.width(), 2, PXiBPixel(), 15, 14);
-        unsigned short* data = static_cast<unsigned short*>(view.getData());
-        const std::ptrdiff_t row = 4 * rect.width() + view.getExtra();
-        for (int y = 0; y < rect.height(); ++y)
-            for (int x = 0; x < rect.width(); ++x)
-                data[y * row + x * 4 + 3] = static_cast<unsigned short>(100 * (rect.y1 + y) + x);
-    }
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(static_cast<unsigned short*>(fg.pixelAddress(x, y))[3], 100 * y + x);
-}
-
 TEST(ImageBufConvert, DepthConversionsWidenExactlyAndClampFloats) {
     PXiIBuf b8(PXiIRect(0, 0, 64, 1), 1);
     for (int i = 0; i < 256; ++i)
