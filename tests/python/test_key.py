@@ -124,13 +124,6 @@ def test_bad_input_gets_a_clear_error(call, error, words):
     assert np.array_equal(fg, fg_copy), "bad input must not change the pictures"
 
 
-def test_engine_errors_carry_the_engines_result():
-    with pytest.raises(zephra.TablesError) as raised:
-        zephra.key(blue_screen(8, 8, np.uint8), rScreen=0, gScreen=0, bScreen=0)
-    assert raised.value.code == 2
-    assert isinstance(raised.value, zephra.Error)
-
-
 def test_a_failed_set_changes_nothing():
     k = zephra.Keyer(saturation=0.5)
     with pytest.raises(TypeError):

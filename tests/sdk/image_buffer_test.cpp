@@ -55,30 +55,6 @@ PXiIBuf patterned(const PXiIRect& rect, int depth, int extra) {
 
 }  // namespace
 
-TEST(ImageRect, IntersectionLiesInsideAndEmptyOnesSitAtTheTopLeft) {
-    PXiIRect band(2, 10, 9, 20);
-    struct Case {
-        PXiIRect other, expected;
-    } cases[] = {
-        {PXiIRect(0, 0, 100, 100), band},
-        {PXiIRect(4, 12, 6, 15), PXiIRect(4, 12, 6, 15)},
-        {PXiIRect(5, 0, 50, 11), PXiIRect(5, 10, 9, 11)},
-        {PXiIRect(0, 25, 100, 30), PXiIRect(2, 10, 2, 10)},  // below
-        {PXiIRect(0, 0, 100, 10), PXiIRect(2, 10, 2, 10)},   // touching above
-        {PXiIRect(20, 10, 30, 20), PXiIRect(2, 10, 2, 10)},  // right of it
-        {PXiIRect(5, 5, 5, 50), PXiIRect(2, 10, 2, 10)},     // empty
-    };
-    for (const Case& c : cases) {
-        PXiIRect r = band.intersect(c.other);
-        EXPECT_EQ(r, c.expected) << c.other.x1 << "," << c.other.y1;
-        EXPECT_TRUE(band.contains(r));
-        // The three zones of the band around r cover every row exactly once.
-        int rows =
-            (std::max(r.y1, band.y1) - band.y1) + r.height() + (band.y2 - std::max(r.y2, band.y1));
-        EXPECT_EQ(rows, band.height());
-    }
-}
-
 // PXiRound is cross-checked bit for bit against the keyer's own rounding in the host's tests.
 TEST(ImageMath, SampleConversionTable) {
     struct Case {
