@@ -93,6 +93,7 @@ TEST_F(BadInputRun, EveryExitPathGivesOneLineAndLeavesTheFiles) {
         // What the script asks of the program.
         {out("out.bogus"), {}, 2, at1, "out.bogus: no image format"},
         {out("out.png", ", \"12\""), {}, 2, at1, "unknown depth \"12\""},
+        {out("o.png", ", \"\", \"bgr\""), {}, 2, at1, "unknown channel selection \"bgr\""},
         {"x = FileIn(\"fg.png\");", {}, 2, "script.pxs: ", "writes no picture"},
         {out("o.####.png"), {}, 2, "o.####.png: ", "names a sequence"},
         {out("o.png"), {"-t", "1-2"}, 2, "o.png: ", "has no frame number"},
