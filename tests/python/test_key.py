@@ -56,15 +56,6 @@ def test_out_receives_the_result_and_fg_may_be_keyed_in_place(pictures):
     assert np.array_equal(inplace, expected)
 
 
-def test_eight_bit_pictures_keyed_with_sixteen_bit_ones_are_widened(pictures):
-    fg8 = blue_screen(H, W, np.uint8, 3)
-    bg8 = plate(H, W, np.uint8, 3)
-    widened = zephra.key(fg8.astype(np.uint16) * 257, bg8.astype(np.uint16) * 257, **SCREEN)
-    mixed = zephra.key(fg8, bg8.astype(np.uint16) * 257, **SCREEN)
-    assert mixed.dtype == np.uint16
-    assert np.array_equal(mixed, widened)
-
-
 def test_a_keyer_rebuilds_only_when_parameters_change(pictures):
     fg, bg, _, _ = pictures
     k = zephra.Keyer(**SCREEN)
