@@ -441,38 +441,30 @@ TEST_F(KeyerEval, ChannelsAndRequestedChannels) {
 }
 
 TEST_F(KeyerEval, BackgroundPixelIsTheKeyedBackgroundPixels) {
+    const PXiBPixel fgPixel = bpixel(1.0f, 0.8f, 0.3f, 0.2f),
+                    bgPixel = bpixel(0.6f, 0.1f, 0.7f, 0.4f);
     for (int depth : {1, 2}) {
         SCOPED_TRACE(depth);
         images_.clear();
         PXiNode::getRoot()->deleteChildren();
-        image("fg", 4, 3, depth)->setBPixel(bpixel(1.0f, 0.8f, 0.3f, 0.2f));
-        image("bg", 4, 3, depth)->setBPixel(bpixel(0.6f, 0.1f, 0.7f, 0.4f));
+        image("fg", 4, 3, depth)->setBPixel(fgPixel);
+        image("bg", 4, 3, depth)->setBPixel(bgPixel);
         PXxZephra* node = run("k = Zephra_1v4(fg, bg, 0, 0);");
         ASSERT_NE(node, nullptr);
 
         // bgColor 0: Fg's pixel as it is.
         PXiBPixel out = node->getOutput()->getBPixel();
-        EXPECT_EQ(out.a, 1.0f);
-        EXPECT_EQ(out.b, 0.8f);
-        EXPECT_EQ(out.g, 0.3f);
-        EXPECT_EQ(out.r, 0.2f);
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[c], fgPixel[c]) << c;
 
         // bgColor 1: the keyed pixel, quantised to the depth, equal to a one-pixel engine
         // render of the same samples.
         node->bgColor->set(1);
         out = node->getOutput()->getBPixel();
         const float max = depth == 1 ? 255.0f : 65535.0f;
-        RefImage f, b;
-        for (RefImage* img : {&f, &b}) {
-            img->width = img->height = 1;
-            img->depth = depth;
-            img->s.assign(4, 0);
-        }
-        const PXiBPixel fgPixel = bpixel(1.0f, 0.8f, 0.3f, 0.2f);
-        const PXiBPixel bgPixel = bpixel(0.6f, 0.1f, 0.7f, 0.4f);
+        RefImage f{1, 1, depth, {}}, b{1, 1, depth, {}};
         for (int c = 0; c < 4; ++c) {
-            f.s[c] = depth == 1 ? PXiF2B(255.0f * fgPixel[c]) : PXiF2S(65535.0f * fgPixel[c]);
-            b.s[c] = depth == 1 ? PXiF2B(255.0f * bgPixel[c]) : PXiF2S(65535.0f * bgPixel[c]);
+            f.s.push_back(depth == 1 ? PXiF2B(max * fgPixel[c]) : PXiF2S(max * fgPixel[c]));
+            b.s.push_back(depth == 1 ? PXiF2B(max * bgPixel[c]) : PXiF2S(max * bgPixel[c]));
         }
         const float none[3] = {0, 0, 0};
         refKey(f, &b, nullptr, 'A', nullptr, 'A', KeyerSettings(), 0, none);
@@ -480,7 +472,7 @@ TEST_F(KeyerEval, BackgroundPixelIsTheKeyedBackgroundPixels) {
             EXPECT_EQ(out[c] * max, std::round(out[c] * max)) << c;
             EXPECT_EQ(std::lround(out[c] * max), f.s[c]) << c;
         }
-        EXPECT_NE(out.b, 0.8f);  // it really was keyed: blue screen colour removed
+        EXPECT_NE(out.b, fgPixel.b);  // it really was keyed: blue screen colour removed
     }
 }
 
