@@ -8,7 +8,6 @@
 
 #include "script_fixture.h"
 #include "sdk/script/PXiCommandInfo.h"
-#include "sdk/script/PXiScriptArguments.h"
 #include "sdk/script/PXiScriptParser.h"
 
 namespace {
@@ -251,14 +250,6 @@ TEST_F(NamedArguments, MisusesAreErrorsAtTheArgument) {
         EXPECT_NE(r.error->message().find(c.message), std::string::npos) << r.error->what();
         EXPECT_TRUE(recorder.calls.empty());
     }
-}
-
-TEST(ClosestNames, RanksBySpellingWithCaseCountingLess) {
-    const std::vector<std::string> names = {"output", "rScreen", "gScreen", "cspace",
-                                            "screenRange"};
-    EXPECT_EQ(PXiClosestNames("rscreen", names, 1), std::vector<std::string>{"rScreen"});
-    EXPECT_EQ(PXiClosestNames("cspce", names, 2), (std::vector<std::string>{"cspace", "output"}));
-    EXPECT_EQ(PXiClosestNames("x", {}, 3), std::vector<std::string>{});
 }
 
 // Arguments a described command takes, but not as meant, are warned about at the argument;
