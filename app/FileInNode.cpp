@@ -111,6 +111,37 @@ int FileInNode::eval(PXiPlug* plug) {
     return PXiNadic::eval(plug);
 }
 
+PXiIBuf FileInNode::givePicture(const PXiIRect& region, int depth) {
+    if (!m_giving) return PXiIBuf();
+    const Raster& src = picture();
+    // The render's buffers pad rows to 16 bytes; a picture whose rows are not padded alike
+    // (a width that is not a multiple of 4 at 8 bits) is copied into a prepared buffer.
+    if (region != PXiIRect(0, 0, src.width, src.height) || depth != src.depth ||
+        PXiIBuf::rowPadding(src.width, src.depth) != 0)
+        return PXiIBuf();
+    if (!givesItsPicture()) {
+        // A still serves every frame: the render gets a copy, in the samples it gave back last
+        // frame.
+        PXiSampleStore copy = std::move(m_spare);
+        copy.assign(src.samples.begin(), src.samples.end());
+        return PXiIBuf::adopt(region, depth, std::move(copy));
+    }
+    PXiIBuf given = PXiIBuf::adopt(region, depth, std::move(m_raster.samples));
+    m_raster = Raster();
+    m_loadedKey.clear();
+    return given;
+}
+
+void FileInNode::takeBack(PXiIBuf&& used) {
+    if (!givesItsPicture()) {
+        m_spare = used.release();
+    } else if (m_recycler) {
+        Raster raster;
+        raster.samples = used.release();
+        m_recycler(std::move(raster));
+    }
+}
+
 void FileInNode::fillOutputBuffer() {
     PXiIBuf* buffer = getInputBuffers()[0];
     if (!buffer || !buffer->getData()) return;

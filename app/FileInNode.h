@@ -3,12 +3,14 @@
 // sequence, read through the image library with its samples as stored.
 
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "app/PictureOptions.h"
 #include "app/Raster.h"
 #include "app/SequencePattern.h"
 #include "sdk/graph/PXiNode.h"
+#include "sdk/graph/PXiPictureSource.h"
 
 namespace pxhost {
 
@@ -17,7 +19,7 @@ struct ReadClock {
     double seconds = 0;
 };
 
-class FileInNode : public PXiNadic {
+class FileInNode : public PXiNadic, public PXiPictureSource {
 public:
     FileInNode(const SequencePattern& pattern, ReadClock* clock,
                const ReadOptions& options = ReadOptions());
@@ -43,6 +45,18 @@ public:
     Raster supply(const std::string& key, Raster&& picture);
     Raster supplyFailure(const std::string& key, std::exception_ptr failure);
 
+    // While on, a render of the whole picture takes the picture over from the node instead of
+    // having a buffer filled and copying the picture into it (PXiPictureSource); the node
+    // reads its file again should it be asked for the picture after that. Only a sequence or
+    // a movie gives its picture away: a still, which serves every frame, gives a copy. Off by
+    // default, as the tuner renders one frame many times.
+    void setGiving(bool giving) { m_giving = giving; }
+    // Where the samples of a given picture go once the render is done with them (a pool the
+    // reader fills again); without one they are freed.
+    void setRecycler(std::function<void(Raster&&)> recycler) { m_recycler = std::move(recycler); }
+    PXiIBuf givePicture(const PXiIRect& region, int depth) override;
+    void takeBack(PXiIBuf&& used) override;
+
     int eval(PXiPlug* plug) override;
     void fillOutputBuffer() override;
     const PXiName& className() const override;
@@ -63,6 +77,12 @@ private:
     Raster m_raster;
     std::exception_ptr m_failure;
     PXiBPixel m_bpixel;  // outside the picture: zero
+    // Whether the picture changes from frame to frame, so that a render may have it.
+    bool givesItsPicture() const { return m_pattern.isSequence() || m_movie; }
+
+    bool m_giving = false;
+    PXiSampleStore m_spare;  // a still's copy given back, to copy into next frame
+    std::function<void(Raster&&)> m_recycler;
 };
 
 }  // namespace pxhost

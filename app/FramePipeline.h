@@ -21,6 +21,9 @@
 
 namespace pxhost {
 
+// The frames a threaded run holds at once: one per stage.
+constexpr size_t kFramesInFlight = 3;
+
 // A first-in first-out hand-over between two threads holding at most `capacity` items
 // (0: no limit). Closing it wakes every waiter: push then fails, and pop fails once it is empty.
 template <typename T>

@@ -9,14 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "sdk/base/PXiUninitialised.h"
-
-class PXiIBuf;
+#include "sdk/image/PXiImage.h"
 
 namespace pxhost {
 
 // Picture-sized samples that are about to be overwritten whole: not zero-filled first.
-using SampleStore = std::vector<unsigned char, PXiUninitialisedAllocator<unsigned char>>;
+using SampleStore = PXiSampleStore;
 
 // Channel mask bits of host images.
 enum ChannelBit : int { kChanA = 1, kChanB = 2, kChanG = 4, kChanR = 8 };

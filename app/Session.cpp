@@ -150,6 +150,7 @@ PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char*
     auto node =
         std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
+    node->setRecycler([this](Raster&& used) { m_rasters.give(std::move(used)); });
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
     return raw->getOutput();
@@ -291,7 +292,7 @@ struct Session::FrameWork {
     // Per output in script order: the picture it writes; several outputs of one picture share
     // it. Rendering stops at the first output that fails; its failure comes after the outputs
     // before it are written, as it would if each were written as soon as rendered.
-    std::vector<std::shared_ptr<const Picture>> pictures;
+    std::vector<std::shared_ptr<Picture>> pictures;
     std::vector<bool> toWrite;  // per picture: false when the frame hooks keep it unwritten
     std::exception_ptr renderFailure;
     std::vector<std::string> written;
@@ -299,6 +300,20 @@ struct Session::FrameWork {
 };
 
 namespace {
+
+// Lets the inputs give their pictures to the frame's render (FileInNode::setGiving), and
+// stops them however the render ends: other renders (the checks, the tuner) leave them be.
+struct InputsGiving {
+    const std::vector<FileInNode*>& inputs;
+    explicit InputsGiving(const std::vector<FileInNode*>& in) : inputs(in) {
+        for (FileInNode* input : inputs) input->setGiving(true);
+    }
+    ~InputsGiving() {
+        for (FileInNode* input : inputs) input->setGiving(false);
+    }
+    InputsGiving(const InputsGiving&) = delete;
+    InputsGiving& operator=(const InputsGiving&) = delete;
+};
 
 // Adds the output's name to a failure that does not already name a file.
 [[noreturn]] void rethrowNamingOutput(const std::string& name) {
@@ -444,14 +459,23 @@ void Session::keyFrame(long frame, FrameWork& work) {
     const Clock::time_point start = Clock::now();
     // A picture written to several files (the matte and the colours of one key) is rendered
     // once per frame, and so is a node that several of the pictures show.
-    std::map<PXiIPlug*, std::shared_ptr<const FrameWork::Picture>> rendered;
+    std::map<PXiIPlug*, std::shared_ptr<FrameWork::Picture>> rendered;
     std::vector<PXiIPlug*> images;
     for (const Output& out : m_outputs)
         if (std::find(images.begin(), images.end(), out.image) == images.end())
             images.push_back(out.image);
+    // The checks key small copies of the pictures the inputs hold, so they come before the
+    // render, which may take those pictures over; their warnings are given once the frame has
+    // rendered.
+    std::vector<PXiScriptError> warnings;
+    {
+        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        warnings = checkKeys(m_keyChecks, frame);
+    }
     PXiRenderBatch batch(images);
+    InputsGiving giving(m_inputs);
     for (const Output& out : m_outputs) {
-        std::shared_ptr<const FrameWork::Picture>& picture = rendered[out.image];
+        std::shared_ptr<FrameWork::Picture>& picture = rendered[out.image];
         if (!picture) {
             try {
                 auto made = std::make_shared<FrameWork::Picture>();
@@ -472,9 +496,9 @@ void Session::keyFrame(long frame, FrameWork& work) {
             !m_hooks || m_hooks->pictureRendered(viewOf(picture->buffer, picture->channels)));
     }
     if (!work.renderFailure) {
-        // The checks print their warnings: not while a read captures standard error.
+        // Not while a read captures standard error.
         const std::lock_guard<std::mutex> quiet(m_captureUse);
-        for (const PXiScriptError& w : checkKeys(m_keyChecks, frame)) m_diagnostics.frameWarning(w);
+        for (const PXiScriptError& w : warnings) m_diagnostics.frameWarning(w);
     }
     if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
     const double readHere = m_readClock.seconds - readBefore;
@@ -495,7 +519,13 @@ void Session::writeFrame(long frame, FrameWork& work) {
             rethrowNamingOutput(name);
         }
         work.written.push_back(name);
-        work.pictures[i].reset();  // the last file of a picture frees it
+        // After the last file of a picture its samples go back to the pool for the reader.
+        if (work.pictures[i].use_count() == 1) {
+            Raster used;
+            used.samples = work.pictures[i]->buffer.release();
+            m_rasters.give(std::move(used));
+        }
+        work.pictures[i].reset();
     }
     work.times.write = secondsSince(start);
     if (work.renderFailure) std::rethrow_exception(work.renderFailure);
@@ -505,6 +535,7 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
     m_readAhead.clear();
+    m_rasters.setLimit(kFramesInFlight * m_inputs.size());
     std::exception_ptr scriptError;
     FramePipeline<FrameWork>::Stages stages;
     stages.read = [this](long frame, FrameWork& work) { readFrame(frame, work); };

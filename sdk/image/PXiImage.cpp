@@ -12,6 +12,8 @@ namespace {
 
 bool validDepth(int depth) { return depth == 1 || depth == 2 || depth == 4; }
 
+// Rows of a buffer start on multiples of this many bytes.
+const unsigned long long kRowAlignment = 16;
 // Largest buffer the host will hold, in bytes.
 const unsigned long long kMaxBytes =
     sizeof(void*) >= 8 ? (1ull << 40) : static_cast<unsigned long long>(PTRDIFF_MAX);
@@ -177,10 +179,7 @@ PXiIBuf::PXiIBuf(const PXiIRect& rect, int depth, int extra, bool zero)
         return;
     }
     const unsigned long long width = static_cast<unsigned long long>(rect.width());
-    if (extra < 0) {
-        unsigned long long rowBytes = 4 * width * depth;
-        extra = static_cast<int>(((16 - rowBytes % 16) % 16) / depth);
-    }
+    if (extra < 0) extra = rowPadding(rect.width(), depth);
     const unsigned long long rowSamples = 4 * width + static_cast<unsigned long long>(extra);
     const unsigned long long bytes = rowSamples * static_cast<unsigned long long>(rect.height()) *
                                      static_cast<unsigned long long>(depth);
@@ -223,6 +222,41 @@ PXiIBuf& PXiIBuf::operator=(PXiIBuf&& o) noexcept {
         o.m_source = nullptr;
     }
     return *this;
+}
+
+int PXiIBuf::rowPadding(int width, int depth) {
+    const unsigned long long rowBytes =
+        4ull * static_cast<unsigned long long>(width) * static_cast<unsigned long long>(depth);
+    return static_cast<int>(((kRowAlignment - rowBytes % kRowAlignment) % kRowAlignment) / depth);
+}
+
+PXiIBuf PXiIBuf::adopt(const PXiIRect& rect, int depth, PXiSampleStore&& samples) {
+    if (!validDepth(depth))
+        throw PXiError("image buffers hold 1, 2 or 4 bytes per sample, not " +
+                       std::to_string(depth));
+    if (rect.isEmpty()) throw PXiError("an empty rectangle has no samples to take over");
+    PXiIBuf b;
+    b.m_rect = rect;
+    b.m_depth = depth;
+    b.m_extra = rowPadding(rect.width(), depth);
+    const unsigned long long bytes = static_cast<unsigned long long>(b.getRowSamples()) *
+                                     static_cast<unsigned long long>(rect.height()) *
+                                     static_cast<unsigned long long>(depth);
+    if (samples.size() < bytes)
+        throw PXiError("a store of " + std::to_string(samples.size()) +
+                       " bytes cannot hold an image of " + std::to_string(rect.width()) + " x " +
+                       std::to_string(rect.height()) + " pixels");
+    b.m_own = std::move(samples);
+    b.m_data = b.m_own.data();
+    return b;
+}
+
+PXiSampleStore PXiIBuf::release() {
+    PXiSampleStore store = std::move(m_own);
+    m_own = PXiSampleStore();
+    m_data = nullptr;
+    m_source = nullptr;
+    return store;
 }
 
 PXiIBuf PXiIBuf::withoutData(const PXiIRect& rect, int depth) {

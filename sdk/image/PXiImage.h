@@ -62,6 +62,10 @@ struct PXiIRect {
     PXiIRect intersect(const PXiIRect& other) const;
 };
 
+// Picture-sized sample storage, not zero-filled when resized: what a buffer owns, and what a
+// buffer can take over and give back (PXiIBuf::adopt, PXiIBuf::release).
+using PXiSampleStore = std::vector<unsigned char, PXiUninitialisedAllocator<unsigned char>>;
+
 // A buffer of samples over a rectangle, or a view of part of another buffer.
 //
 // The sample of channel c of pixel (x, y) is at byte
@@ -125,6 +129,17 @@ public:
     // PXiF2S. A buffer without data gives a buffer without data.
     PXiIBuf converted(int depth) const;
 
+    // A buffer over rect at depth (1, 2 or 4) that takes over `samples` as its own, rows padded
+    // as the constructor pads them (extra -1), row 0 first: a picture made elsewhere becomes
+    // a buffer without being copied. Throws PXiError for a bad depth, an empty rect, or a
+    // store smaller than the buffer.
+    static PXiIBuf adopt(const PXiIRect& rect, int depth, PXiSampleStore&& samples);
+    // The extra samples the constructor puts at the end of each row of `width` pixels at
+    // `depth` (extra -1): rows are a multiple of 16 bytes.
+    static int rowPadding(int width, int depth);
+    // Gives up the buffer's own samples, to be filled again elsewhere; the buffer is left
+    // without data. A view gives an empty store.
+    PXiSampleStore release();
     // A buffer over rect at depth that has no image (null data pointer).
     static PXiIBuf withoutData(const PXiIRect& rect, int depth);
     // A buffer as the constructor makes it (extra -1) with every pixel set to bp converted to
@@ -143,5 +158,5 @@ private:
     int m_extra = 0;
     int m_depth = 1;
     const PXiIBuf* m_source = nullptr;  // the buffer a view addresses
-    std::vector<unsigned char, PXiUninitialisedAllocator<unsigned char>> m_own;
+    PXiSampleStore m_own;
 };

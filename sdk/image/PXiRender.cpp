@@ -8,6 +8,7 @@
 
 #include "sdk/base/PXiError.h"
 #include "sdk/graph/PXiNode.h"
+#include "sdk/graph/PXiPictureSource.h"
 
 namespace {
 
@@ -134,6 +135,16 @@ PXiIBuf takePicture(PXiIPlug* input, const PXiIRect& region, int channels, Rende
     return last;
 }
 
+// A picture a source node gave instead of being filled (PXiPictureSource), checked: it must be
+// what the driver would have prepared for the fill.
+PXiIBuf givenPicture(PXiIBuf given, const PXiIRect& region, int depth, int outDepth,
+                     PXiNode* node) {
+    if (given.getRect() != region || given.getDepth() != depth ||
+        given.getExtra() != PXiIBuf::rowPadding(region.width(), depth))
+        throw PXiError(nodeLabel(node) + " gave a picture of another region or layout");
+    return given.getDepth() == outDepth ? std::move(given) : given.converted(outDepth);
+}
+
 PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, RenderState& state) {
     if (!image) throw PXiError("no image to render");
     image = sourceOf(image);
@@ -159,6 +170,12 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
     const PXiBPixel outBp = out->getBPixel();
 
     const int inputs = nadic->getNumInputs();
+    if (inputs == 0)
+        if (auto* source = dynamic_cast<PXiPictureSource*>(node)) {
+            PXiIBuf given = source->givePicture(region, depth);
+            if (given.getData())
+                return givenPicture(std::move(given), region, depth, outDepth, node);
+        }
     std::vector<PXiIBuf> buffers(static_cast<std::size_t>(std::max(inputs, 1)));
     for (int i = 0; i < inputs; ++i) {
         PXiIPlug* in = nadic->getInput(i);
@@ -197,6 +214,14 @@ PXiIBuf renderImage(PXiIPlug* image, const PXiIRect& region, int channels, Rende
     if (state.failures) {
         PXiFillFailure failure = nadic->fillFailure();
         if (failure.failed()) state.failures->push_back({node, std::move(failure)});
+    }
+    // The inputs' pictures other than buffer 0 (the output) end here: a source that gave one
+    // may fill its samples again.
+    for (int i = 1; i < inputs; ++i) {
+        PXiIPlug* in = nadic->getInput(i);
+        if (!buffers[i].getData() || !in->getUpstreamImage()) continue;
+        if (auto* source = dynamic_cast<PXiPictureSource*>(sourceOf(in)->getNode()))
+            source->takeBack(std::move(buffers[i]));
     }
     PXiIBuf result = std::move(buffers[0]);
     if (!result.getData()) {

@@ -19,6 +19,11 @@
 // and endExec, and returns buffer 0 converted to the output's depth. When buffer 0 still has
 // no data, the result is the output's background pixel over the region.
 //
+// A source node that is a PXiPictureSource is first asked to give its picture over the region
+// at its depth; when it does, that picture is the node's render (no buffer filled, no fill
+// called). The pictures of the inputs other than input 0 go back to their source (takeBack)
+// when it is a PXiPictureSource, once the node's fill has ended.
+//
 // An input image plug renders what is connected to it; an unconnected one gives a buffer
 // without data. An empty region gives a buffer without data.
 //

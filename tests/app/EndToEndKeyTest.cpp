@@ -1,8 +1,5 @@
-// Keying real files end to end: every output mode, every input depth and format, and the
-// ways a script is given. Thread counts are checked where the threads are made (the SDK's
-// render, the node's fill and the frame pipeline).
-
-#include <random>
+// Keying real files end to end: every output mode, every input depth and format. Thread counts are
+// checked where the threads are made (the SDK's render, the node's fill and the frame pipeline).
 
 #include "EndToEnd.h"
 
@@ -79,58 +76,6 @@ TEST_F(KeyFiles, EveryOutputModeAtEveryDepth) {
                 }
         }
     }
-}
-
-// The same picture at 8 and 16 bits keys to the same result, to the precision of 8 bits; a
-// float file holding the 16-bit samples keys exactly like the 16-bit file.
-TEST_F(KeyFiles, DepthsAgree) {
-    Raster fg8;
-    fg8.allocate(16, 9, 1, kChanRGB);
-    std::mt19937 rng(3);
-    for (size_t i = 0; i < fg8.sampleCount(); ++i)
-        if (i % 4)
-            fg8.data<uint8_t>()[i] =
-                static_cast<uint8_t>(i % 4 == kSampleB ? 120 + rng() % 136 : rng() % 256);
-    Raster fg16, fgFloat;
-    fg16.allocate(16, 9, 2, kChanRGB);
-    fgFloat.allocate(16, 9, 4, kChanRGB);
-    for (size_t i = 0; i < fg8.sampleCount(); ++i) {
-        fg16.data<uint16_t>()[i] = static_cast<uint16_t>(fg8.data<uint8_t>()[i] * 257);
-        fgFloat.data<float>()[i] = fg16.data<uint16_t>()[i] / 65535.0f;
-    }
-    write("fg8.png", fg8);
-    write("fg16.tif", fg16);
-    write("fgf.exr", fgFloat);
-    write("bg.png", flat(1, kBackground));
-    const auto key = [&](const std::string& fg) {
-        const RunResult r = runScript("FileOut(Zephra_1v4(FileIn(\"" + fg +
-                                      "\"), FileIn(\"bg.png\"), 0, 0, \"composite\"), \"k.tif\");");
-        EXPECT_EQ(r.status, 0) << r.err;
-        return readImage(dir / "k.tif");
-    };
-    const Raster k8 = key("fg8.png"), k16 = key("fg16.tif"), kf = key("fgf.exr");
-    ASSERT_EQ(k8.depth, 1);
-    ASSERT_EQ(k16.depth, 2);
-    EXPECT_TRUE(kf.samples == k16.samples);
-    for (size_t i = 0; i < k8.sampleCount(); ++i)
-        ASSERT_NEAR(k16.data<uint16_t>()[i] / 257.0, k8.data<uint8_t>()[i], 2.0) << "sample " << i;
-}
-
-// Scripts come from a file, from -e and from standard input alike.
-TEST_F(KeyFiles, ScriptSources) {
-    write("fg.png", plate(1));
-    const std::string text =
-        "FileOut(Zephra_1v4(FileIn(\"fg.png\"), 0, 0, 0, \"status\"), \"%s.png\");";
-    auto named = [&](const char* name) {
-        std::string t = text;
-        return t.replace(t.find("%s"), 2, name);
-    };
-    EXPECT_EQ(run({"-e", named("inline")}).status, 0);
-    writeText(dir / "s.pxs", named("file"));
-    EXPECT_EQ(run({"s.pxs"}).status, 0);
-    EXPECT_EQ(
-        runProgram("/bin/sh", {"-c", std::string(kProgram) + " - < s.pxs"}, dir.path()).status, 0);
-    EXPECT_TRUE(readImage(dir / "inline.png").samples == readImage(dir / "file.png").samples);
 }
 
 }  // namespace

@@ -2,11 +2,9 @@
 
 #include <OpenImageIO/imageio.h>
 #include <cstring>
-#include <functional>
 #include <random>
 
 #include "TestFiles.h"
-#include "app/HostError.h"
 #include "app/ImageFile.h"
 
 namespace pxhost {
@@ -133,22 +131,6 @@ TEST(ImageFile, HalfFilesBecomeFloat) {
     EXPECT_TRUE(read.samples == r.samples);  // eighths are exact in half floats
 }
 
-TEST(ImageFile, GreyFilesFeedEveryChannel) {
-    TempDir dir;
-    Raster r = randomRaster(6, 4, 1, kChanRGBA, 3);
-    WriteOptions alphaOnly;
-    alphaOnly.channels = "a";
-    writeImage(dir / "m.png", r, alphaOnly);
-    int n = 0;
-    readPlain(dir / "m.png", n);
-    EXPECT_EQ(n, 1);
-    const Raster grey = readImage(dir / "m.png");
-    EXPECT_EQ(grey.channels, kChanRGBA);
-    for (size_t p = 0; p < 24; ++p)
-        for (int s = 0; s < 4; ++s)
-            ASSERT_EQ(grey.data<uint8_t>()[p * 4 + s], r.data<uint8_t>()[p * 4 + kSampleA]);
-}
-
 TEST(ImageFile, ExplicitDepthConvertsByScale) {
     TempDir dir;
     Raster r;
@@ -168,50 +150,6 @@ TEST(ImageFile, ExplicitDepthConvertsByScale) {
     // JPEG holds 8 bits only: a 16-bit picture is written at 8 bits.
     writeImage(dir / "j.jpg", read, {});
     EXPECT_EQ(readImage(dir / "j.jpg").depth, 1);
-}
-
-TEST(ImageFile, ErrorsNameTheFile) {
-    TempDir dir;
-    test::writeText(dir / "junk.png", "not a picture");
-    const Raster r = randomRaster(2, 2, 1, kChanRGB, 1);
-    struct Case {
-        std::function<void()> run;
-        std::string path;
-        int status;
-    };
-    const Case cases[] = {
-        {[&] { readImage(dir / "missing.png"); }, dir / "missing.png", kExitRender},
-        {[&] { readImage(dir / "junk.png"); }, dir / "junk.png", kExitRender},
-        {[&] { readImage(dir.path()); }, dir.path(), kExitRender},
-        {[&] { writeImage(dir / "x.unknownext", r, {}); }, dir / "x.unknownext", kExitUsage},
-        {[&] { writeImage(dir / "no/x.png", r, {}); }, dir / "no/x.png", kExitRender},
-        {[&] {
-             WriteOptions o;
-             o.channels = "bgr";
-             writeImage(dir / "x.png", r, o);
-         },
-         dir / "x.png", kExitUsage},
-    };
-    for (const Case& c : cases) {
-        try {
-            c.run();
-            ADD_FAILURE() << "no error for " << c.path;
-        } catch (const HostError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(c.path + ": ", 0), 0u) << e.what();
-            EXPECT_EQ(e.exitStatus(), c.status) << e.what();
-            EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << e.what();
-        }
-    }
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"junk.png"});
-}
-
-TEST(ImageFile, DepthWords) {
-    EXPECT_EQ(parseDepthWord(""), 0);
-    EXPECT_EQ(parseDepthWord("8"), 1);
-    EXPECT_EQ(parseDepthWord("16"), 2);
-    EXPECT_EQ(parseDepthWord("half"), 3);
-    EXPECT_EQ(parseDepthWord("float"), 4);
-    EXPECT_EQ(parseDepthWord("12"), -1);
 }
 
 }  // namespace

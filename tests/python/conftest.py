@@ -2,7 +2,6 @@
 (the build tree's python folder, set by ctest)."""
 
 import numpy as np
-import pytest
 
 
 def blue_screen(height, width, dtype, channels=3, seed=1):
@@ -54,7 +53,3 @@ def to_samples(values, dtype, channels, rng):
         samples = np.concatenate([samples, alpha[..., None]], axis=-1)
     return np.ascontiguousarray(samples)
 
-
-@pytest.fixture
-def shot():
-    return blue_screen(37, 53, np.uint8)

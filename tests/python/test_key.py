@@ -56,15 +56,6 @@ def test_out_receives_the_result_and_fg_may_be_keyed_in_place(pictures):
     assert np.array_equal(inplace, expected)
 
 
-def test_eight_bit_pictures_keyed_with_sixteen_bit_ones_are_widened(pictures):
-    fg8 = blue_screen(H, W, np.uint8, 3)
-    bg8 = plate(H, W, np.uint8, 3)
-    widened = zephra.key(fg8.astype(np.uint16) * 257, bg8.astype(np.uint16) * 257, **SCREEN)
-    mixed = zephra.key(fg8, bg8.astype(np.uint16) * 257, **SCREEN)
-    assert mixed.dtype == np.uint16
-    assert np.array_equal(mixed, widened)
-
-
 def test_a_keyer_rebuilds_only_when_parameters_change(pictures):
     fg, bg, _, _ = pictures
     k = zephra.Keyer(**SCREEN)
@@ -122,13 +113,6 @@ def test_bad_input_gets_a_clear_error(call, error, words):
         call(fg)
     assert words in str(raised.value)
     assert np.array_equal(fg, fg_copy), "bad input must not change the pictures"
-
-
-def test_engine_errors_carry_the_engines_result():
-    with pytest.raises(zephra.TablesError) as raised:
-        zephra.key(blue_screen(8, 8, np.uint8), rScreen=0, gScreen=0, bScreen=0)
-    assert raised.value.code == 2
-    assert isinstance(raised.value, zephra.Error)
 
 
 def test_a_failed_set_changes_nothing():

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "sdk/base/PXiError.h"
 #include "sdk/base/PXiMath.h"
 #include "sdk/base/PXiThread.h"
-#include "sdk/graph/PXiClassName.h"
+#include "sdk/graph/PXiPictureSource.h"
 #include "sdk/image/PXiMemoryImage.h"
 #include "sdk/image/PXiRender.h"
 
@@ -115,6 +117,26 @@ struct ThreadCountScope {
     explicit ThreadCountScope(int n) { PXiThread::setThreadCount(n); }
     ~ThreadCountScope() { PXiThread::setThreadCount(saved); }
 };
+
+// Threads forked by PXiThread: each records its index, and checks the count it was told.
+struct Tally {
+    std::vector<std::atomic<int>> runs;
+    std::atomic<int> wrongCount{0};
+    int expectedCount;
+    explicit Tally(int n) : runs(static_cast<size_t>(n)), expectedCount(n) {}
+};
+
+void countRun(PXiThread* t, void* arg) {
+    Tally* tally = static_cast<Tally*>(arg);
+    if (t->getCount() != tally->expectedCount) ++tally->wrongCount;
+    ++tally->runs[static_cast<size_t>(t->getIndex())];
+}
+
+void throwOnOdd(PXiThread* t, void*) {
+    if (t->getIndex() % 2 == 1) throw std::runtime_error("worker " + std::to_string(t->getIndex()));
+}
+
+void nestedFork(PXiThread*, void* arg) { PXiThread::m_fork(countRun, arg); }
 
 }  // namespace
 
@@ -246,6 +268,63 @@ TEST(RenderBatch, ANodeSeveralImagesShowIsFilledOnceAndEachPictureIsItsOwn) {
     EXPECT_THROW(sizes.render(b.getOutput()), PXiError);
 }
 
+// A picture in memory that can give the render a copy of its pixels (as a reader's picture
+// would be given), or a picture of another region when told to lie.
+class GivingImage : public PXiMemoryImage, public PXiPictureSource {
+public:
+    GivingImage(int w, int h, int depth, unsigned seed) : PXiMemoryImage(w, h, depth) {
+        auto pixels = randomImage(w, h, depth, seed);
+        std::memcpy(getPixels(), pixels->getPixels(), 4u * w * h * depth);
+    }
+    PXiIBuf givePicture(const PXiIRect& region, int depth) override {
+        if (!giving) return PXiIBuf();
+        const auto* from = static_cast<const unsigned char*>(getPixels());
+        PXiSampleStore store(from, from + 4u * getWidth() * getHeight() * depth);
+        given.push_back(store.data());
+        const PXiIRect rect = lie ? PXiIRect(0, 0, region.width() / 2, region.height()) : region;
+        return PXiIBuf::adopt(rect, depth, std::move(store));
+    }
+    void takeBack(PXiIBuf&& used) override { takenBack.push_back(used.release().data()); }
+    void fillOutputBuffer() override {
+        ++fills;
+        PXiMemoryImage::fillOutputBuffer();
+    }
+    bool giving = false, lie = false;
+    int fills = 0;
+    std::vector<const unsigned char*> given, takenBack;
+};
+
+// A source that gives its picture is not filled: the picture it gave is keyed in place and
+// becomes the output, the other input's comes back to its source, and the output is the one
+// filling would give, also for a source on both inputs. A picture of another region is refused.
+TEST(RenderSource, AGivenPictureIsUsedUncopiedAndTheOthersComeBack) {
+    for (const bool sameSource : {false, true}) {
+        GivingImage a(8, 3, 2, 51), b(8, 3, 2, 52);
+        MeanNode mean;
+        mean.fg->connect(a.getOutput());
+        mean.bg->connect((sameSource ? a : b).getOutput());
+        const std::vector<int> filled = samplesOf(PXiRenderImage(mean.getOutput()));
+        a.fills = b.fills = 0;
+        a.takenBack.clear();
+        b.takenBack.clear();
+        a.giving = b.giving = true;
+        const PXiIBuf out = PXiRenderImage(mean.getOutput());
+        EXPECT_EQ(samplesOf(out), filled) << sameSource;
+        EXPECT_EQ(a.fills + b.fills, 0);
+        ASSERT_EQ(a.given.size(), 1u);
+        if (sameSource) {
+            // Fg takes a copy, Bg the picture given, which then comes back.
+            EXPECT_EQ(a.takenBack, a.given);
+        } else {
+            EXPECT_EQ(out.getData(), a.given[0]);
+            EXPECT_EQ(b.takenBack, b.given);
+        }
+        a.lie = true;
+        EXPECT_THROW(PXiRenderImage(mean.getOutput()), PXiError);
+    }
+    EXPECT_THROW(PXiIBuf::adopt(PXiIRect(0, 0, 4, 4), 1, PXiSampleStore(63)), PXiError);
+}
+
 TEST(RenderGraph, FloatInputsBecomeSixteenBitClampedAndRounded) {
     PXiMemoryImage fg(2, 1, 4);
     float samples[8] = {0.5f, -0.25f, 1.5f, 0.123456f, 1.0f, 0.0f, 0.999999f, 0.25f};
@@ -315,13 +394,37 @@ TEST(RenderThreads, EveryThreadCountGivesTheSameBytes) {
     for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i], results[0]) << i;
 }
 
-TEST(RenderRegistry, NodesAreMadeByClassName) {
-    PXiName cls = PXiName::getString("PXiMemoryImage");
-    EXPECT_EQ(PXiMemoryImage::thisClassName, cls);
-    EXPECT_EQ(PXiClassName::getParent(cls), PXiName::getString("PXiNadic"));
-    EXPECT_EQ(PXiClassName::isA(cls, PXiName::getString("PXiNode")), 1);
-    std::unique_ptr<PXiNode> made(PXiClassName::create(cls));
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->className(), cls);
-    EXPECT_EQ(PXiClassName::create(PXiName::getString("NoSuchClass")), nullptr);
+TEST(ForkThreads, EveryIndexRunsExactlyOnce) {
+    for (int n : {1, 2, 3, 7, 16}) {
+        ThreadCountScope scope(n);
+        EXPECT_EQ(PXiThread::getThreadCount(), n);
+        for (int round = 0; round < 5; ++round) {
+            Tally tally(n);
+            PXiThread::m_fork(countRun, &tally);
+            EXPECT_EQ(tally.wrongCount.load(), 0);
+            for (int i = 0; i < n; ++i)
+                EXPECT_EQ(tally.runs[static_cast<size_t>(i)].load(), 1) << n << ":" << i;
+        }
+    }
+}
+
+TEST(ForkThreads, AWorkersExceptionReachesTheCallerAfterAllFinish) {
+    ThreadCountScope scope(4);
+    try {
+        PXiThread::m_fork(throwOnOdd, nullptr);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "worker 1");  // the lowest index that threw
+    }
+}
+
+TEST(ForkThreads, NestedForksAndTheDefaultCount) {
+    ThreadCountScope scope(3);
+    Tally tally(3);
+    PXiThread::m_fork(nestedFork, &tally);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(tally.runs[static_cast<size_t>(i)].load(), 3);
+    PXiThread::setThreadCount(0);
+    EXPECT_GE(PXiThread::getThreadCount(), 1);
+    PXiThread::setThreadCount(100000);
+    EXPECT_EQ(PXiThread::getThreadCount(), 256);
 }

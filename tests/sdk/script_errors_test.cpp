@@ -1,9 +1,14 @@
 // Every kind of error a script can contain is reported with the script's name, the exact line
 // and column, and a message that says what is wrong; and nothing of a script that does not
-// compile runs.
+// compile runs. Arguments by name, warnings about arguments, and texts of any shape.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <random>
 #include <stdexcept>
 
 #include "script_fixture.h"
+#include "sdk/script/PXiCommandInfo.h"
+#include "sdk/script/PXiScriptParser.h"
 
 namespace {
 
@@ -146,6 +151,281 @@ TEST_F(ScriptFixture, DeclaredFunctionWithoutImplementationIsACallError) {
     EXPECT_NE(r.error->message().find("neither the host program nor a loaded plug-in"),
               std::string::npos)
         << r.error->what();
+}
+
+// Arguments given by name: each reaches the same parameter it would reach by position, images
+// included (by the names the plug-in describes), and every misuse is an error at the argument.
+class NamedArguments : public ScriptFixture {
+protected:
+    void SetUp() override {
+        ScriptFixture::SetUp();
+        // A keyer-like command whose images the declaration leaves unnamed; its plug-in names
+        // them, and offers the plug a parameter sets as a further name.
+        declare(
+            "extern image NamedKey(image, image, string output = \"comp\", "
+            "float rScreen = 0, float spill = rScreen);");
+        using K = PXiCommandArg::Kind;
+        PXiCommandInfo::add(
+            "NamedKey",
+            {{"fg", K::Image, "", "", 0, 0, "", "foreground", {}, {"Fg"}},
+             {"bg", K::Image, "", "", 0, 0, "", "background plate", {}, {}},
+             {"output", K::Text, "comp", "", 0, 0, "", "", {}, {}},
+             {"rScreen", K::Float, "0", "", 0, 1, "", "", {}, {}},
+             {"spill", K::Float, "rScreen", "rScreen", 0, 1, "", "", {}, {"rReplace"}}});
+        run("a = FileIn(\"a\"); b = FileIn(\"b\");");
+    }
+    // The last call a script made: its function, its images as the names the script gave
+    // them ("a", "b"; "0" for none) and its texts.
+    std::vector<std::string> lastCall(const std::string& script) {
+        const size_t first = recorder.calls.size();
+        PXiScriptResult r = run("a = FileIn(\"a\"); b = FileIn(\"b\");\n" + script);
+        EXPECT_TRUE(r.ok()) << (r.error ? r.error->what() : "") << "\n" << script;
+        if (recorder.calls.size() < first + 3) return {};
+        const CallRecorder::Call& call = recorder.calls.back();
+        std::vector<std::string> out = {call.function};
+        for (PXiIPlug* image : call.images) {
+            out.push_back(image == recorder.calls[first].result       ? "a"
+                          : image == recorder.calls[first + 1].result ? "b"
+                                                                      : "0");
+        }
+        out.insert(out.end(), call.texts.begin(), call.texts.end());
+        return out;
+    }
+};
+
+TEST_F(NamedArguments, ReachTheParameterTheirPositionWould) {
+    struct Case {
+        const char* named;
+        const char* positional;
+    };
+    const Case cases[] = {
+        {"Blur(a, ySize = 3)", "Blur(a, 2, 3)"},
+        {"Blur(a, size = 5)", "Blur(a, 5, 5)"},  // a later default still follows it
+        {"Grade(gain = 3, in = a)", "Grade(a, 3)"},
+        {"Blur(a, ySize = 4, size = 1)", "Blur(a, 1, 4)"},
+        {"FileOut(a, format = \"exr\", path = \"o\")", "FileOut(a, \"o\", \"exr\")"},
+        {"Grade(gain = 2)", "Grade(0, 2)"},
+        {"NamedKey(bg = b, fg = a, rScreen = 0.2)", "NamedKey(a, b, \"comp\", 0.2, 0.2)"},
+        {"NamedKey(Fg = a, bg = b, spill = 0.5)", "NamedKey(a, b, \"comp\", 0, 0.5)"},
+        {"NamedKey(a, 0, rReplace = 0.3, output = \"matte\")", "NamedKey(a, 0, \"matte\", 0, 0.3)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.named);
+        EXPECT_EQ(lastCall(std::string("x = ") + c.named + ";"),
+                  lastCall(std::string("x = ") + c.positional + ";"));
+    }
+}
+
+TEST_F(NamedArguments, MisusesAreErrorsAtTheArgument) {
+    struct Case {
+        const char* call;
+        const char* at;  // where in the call the error is reported: this text's start
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Blur(a, sise = 3)", "sise", "Blur has no parameter 'sise'; closest: 'size' or 'ySize'"},
+        {"Blur(a, Size = 3)", "Size", "closest: 'size'"},
+        {"Blur(a, size = 3, 4)", "4", "an argument by position cannot follow one by name ('size')"},
+        {"Blur(a, 3, size = 4)", "size", "is given twice: by position (argument 2) and as 'size'"},
+        {"Blur(a, size = 3, size = 4)", "size = 4",
+         "parameter 'size' (float) is given twice: by name"},
+        {"NamedKey(a, fg = b)", "fg", "the foreground is given twice"},
+        {"NamedKey(a, b, spill = 1, rReplace = 2)", "rReplace", "given twice"},
+        {"NamedKey(a, bg = \"b.png\")", "\"b.png", "the background plate expects an image"},
+        {"NamedKey(a, b, cspace = \"video\")", "cspace",
+         "has no parameter 'cspace'; closest: 'spill'"},
+        {"NamedKey(a, output = \"x\")", ")", "missing argument for the background plate"},
+        {"Over(a, mix = 0.5)", ")", "missing argument for image parameter 2 of Over"},
+        {"Blur(a, 1, 2, ySize = 3)", "ySize", "'ySize' (float) is given twice"},
+        {"Blur(a, 1, 2, 3)", "3", "too many arguments to Blur"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        recorder.calls.clear();
+        const std::string line = "x = " + std::string(c.call) + ";";
+        PXiScriptResult r = run("a = FileIn(\"a\"); b = FileIn(\"b\");\n" + line);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error->line(), 2);
+        EXPECT_EQ(r.error->column(), int(line.find(c.at)) + 1) << r.error->what();
+        EXPECT_NE(r.error->message().find(c.message), std::string::npos) << r.error->what();
+        EXPECT_TRUE(recorder.calls.empty());
+    }
+}
+
+// Arguments a described command takes, but not as meant, are warned about at the argument;
+// colours given as code values are errors. Nothing else is.
+class ScriptWarnings : public ScriptFixture {
+protected:
+    void SetUp() override {
+        ScriptFixture::SetUp();
+        declare(
+            "extern image WarnKey(image, string output = \"comp\", string channel = \"A\", "
+            "float red = 0.5, float gain = 0, float blur = red, float free = 0);");
+        using K = PXiCommandArg::Kind;
+        PXiCommandArg output{"output", K::Text, "comp", "", 0, 0, "", "", {"comp", "status"}, {}};
+        PXiCommandArg channel{"channel", K::Text, "A", "", 0, 0, "", "", {"A", "R", "G", "B"}, {}};
+        channel.choiceByFirstLetter = true;
+        PXiCommandInfo::add("WarnKey", {{"fg", K::Image, "", "", 0, 0, "", "foreground", {}, {}},
+                                        output,
+                                        channel,
+                                        {"red", K::Float, "0.5", "", 0, 1, "", "", {}, {}},
+                                        {"gain", K::Float, "0", "", -1, 1, "", "", {}, {}},
+                                        {"blur", K::Float, "red", "red", 0, 1, "", "", {}, {}},
+                                        {"free", K::Float, "0", "", 0, 0, "", "", {}, {}}});
+    }
+};
+
+TEST_F(ScriptWarnings, ArgumentsTakenButNotAsMeantAreWarnedAboutAtTheArgument) {
+    struct Case {
+        const char* args;  // after the image
+        const char* at;    // where the warning is placed; null for no warning
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", nullptr, ""},
+        {"\"status\", \"r\", 1, -1, 0, 99", nullptr, ""},
+        {"channel = \"blue\"", nullptr, ""},
+        {"output = \"Status\"", "\"Status",
+         "output \"Status\" is none of \"comp\", \"status\"; it is taken as \"comp\""},
+        {"output = \"status \"", "\"status ", "is none of"},
+        {"channel = \"x\"", "\"x",
+         "channel \"x\" is none of \"A\", \"R\", \"G\", \"B\"; it is taken as \"A\""},
+        {"channel = \"\"", "\"\"", "is none of"},
+        {"gain = 1.5", "1.5", "gain = 1.5 is above its range; it acts as 1"},
+        {"gain = -2", "-2", "gain = -2 is below its range; it acts as -1"},
+        {"red = 1.5", "1.5", "red = 1.5 is above its range; it acts as 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string line =
+            std::string("x = WarnKey(a") + (*c.args ? ", " : "") + c.args + ");";
+        PXiScriptResult r = run("a = FileIn(\"a\");\n" + line);
+        ASSERT_TRUE(r.ok()) << r.error->what();
+        if (!c.at) {
+            EXPECT_TRUE(r.warnings.empty()) << r.warnings.front().what();
+            continue;
+        }
+        ASSERT_EQ(r.warnings.size(), 1u);
+        EXPECT_EQ(r.warnings[0].line(), 2);
+        EXPECT_EQ(r.warnings[0].column(), int(line.find(c.at)) + 1);
+        EXPECT_NE(r.warnings[0].message().find(c.message), std::string::npos)
+            << r.warnings[0].message();
+        EXPECT_EQ(recorder.calls.size(), 2u * (&c - cases + 1));  // it ran nonetheless
+    }
+}
+
+TEST_F(ScriptWarnings, CodeValuesForFractionsAreErrorsShowingTheFraction) {
+    struct Case {
+        const char* args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"red = 13",
+         "red = 13 is outside its range 0 to 1: give it as a fraction of 1 (8-bit code value 13 is "
+         "13/255 = 0.05098)"},
+        {"red = 255", "255/255 = 1)"},
+        {"blur = 102", "102/255 = 0.4"},
+        {"red = 32768", "16-bit code value 32768 is 32768/65535 = 0.5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        recorder.calls.clear();
+        const std::string line = std::string("x = WarnKey(a, ") + c.args + ");";
+        PXiScriptResult r = run("a = FileIn(\"a\");\n" + line);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error->column(), int(line.find('=', 12)) + 3);
+        EXPECT_NE(r.error->message().find(c.message), std::string::npos) << r.error->what();
+        EXPECT_TRUE(recorder.calls.empty());
+    }
+}
+
+// No text, however broken, crashes or hangs the script machinery: every outcome is success or
+// an error placed inside the text.
+// The error, if any, must point into the text: a line that exists, a column within that line
+// (or just past its end).
+void expectPlacedInside(const PXiScriptResult& r, const std::string& text) {
+    if (r.ok()) return;
+    ASSERT_EQ(r.error->file(), "comp.pxs");
+    int lines = 1 + int(std::count(text.begin(), text.end(), '\n'));
+    ASSERT_GE(r.error->line(), 1);
+    ASSERT_LE(r.error->line(), lines);
+    size_t start = 0;
+    for (int l = 1; l < r.error->line(); ++l) start = text.find('\n', start) + 1;
+    size_t end = text.find('\n', start);
+    size_t length = (end == std::string::npos ? text.size() : end) - start;
+    ASSERT_GE(r.error->column(), 1);
+    ASSERT_LE(size_t(r.error->column()), length + 1) << r.error->what();
+}
+
+const std::string kSeed =
+    "# comp\nfg = FileIn(\"fg.png\"); /* plate */\nbg = FileIn(\"bg.png\");\n"
+    "c = Over(Blur(fg, 4, 2.5e1), bg, -0.5);\n"
+    "extern image K(image, string s = \"x\", float f = 1, float g = f);\n"
+    "FileOut(c, \"out.exr\", \"exr\"); // done\n";
+
+TEST_F(ScriptFixture, RandomMutationsOfAScriptFailCleanly) {
+    std::mt19937 rng(12345);
+    const std::string alphabet = "()=,;\"\\/*#-+.e0123456789abcxyz \n\t";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = kSeed;
+        int edits = 1 + int(rng() % 6);
+        for (int e = 0; e < edits; ++e) {
+            size_t at = rng() % (text.size() + 1);
+            switch (rng() % 4) {
+                case 0:
+                    text.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                    break;
+                case 1:
+                    if (at < text.size()) text.erase(at, 1 + rng() % 8);
+                    break;
+                case 2:
+                    text.insert(at, 1, char(rng() % 256));
+                    break;
+                default:
+                    if (at < text.size()) text[at] = alphabet[rng() % alphabet.size()];
+            }
+        }
+        PXiScriptResult r = run(text);
+        expectPlacedInside(r, text);
+    }
+}
+
+TEST_F(ScriptFixture, RandomBytesFailCleanly) {
+    std::mt19937 rng(777);
+    for (int round = 0; round < 500; ++round) {
+        std::string text(rng() % 200, '\0');
+        for (char& c : text) c = char(rng() % 256);
+        expectPlacedInside(run(text), text);
+    }
+}
+
+TEST_F(ScriptFixture, ExtremeShapesAreRefusedOrRunWithoutCrashing) {
+    const std::string deepCalls = [] {
+        std::string s = "a = ";
+        for (int i = 0; i < 100000; ++i) s += "Blur(";
+        return s + "0" + std::string(100000, ')') + ";";
+    }();
+    PXiScriptResult r = run(deepCalls);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error->message().find("nested more than"), std::string::npos);
+    EXPECT_EQ(r.error->column(), 5 + 5 * kPXiScriptMaxNesting);
+
+    // The deepest nesting allowed runs.
+    std::string deepest = "a = ";
+    for (int i = 0; i < kPXiScriptMaxNesting; ++i) deepest += "Blur(";
+    deepest += "0" + std::string(kPXiScriptMaxNesting, ')') + ";";
+    r = run(deepest);
+    ASSERT_TRUE(r.ok()) << r.error->what();
+    EXPECT_EQ(recorder.calls.size(), size_t(kPXiScriptMaxNesting));
+
+    for (const std::string& text :
+         {std::string(100000, '('), std::string(100000, '-'), std::string(50000, '"'),
+          "a = FileIn(\"" + std::string(100000, 'x'), "/*" + std::string(100000, '*'),
+          std::string("a = FileIn(\"x\0y\");", 18), "Blur(" + std::string(100000, '9') + ");",
+          std::string(100000, ';'), "extern image F(" + std::string(100000, ','),
+          "extern image F(image" + std::string(100000, '\n') + ");"}) {
+        expectPlacedInside(run(text), text);
+    }
 }
 
 }  // namespace

@@ -1,38 +1,18 @@
 // Scripts that are right: what each call receives, how names carry images from call to call,
-// and how omitted arguments take their defaults.
+// how omitted arguments take their defaults, and exported functions called through their type.
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "script_fixture.h"
+#include "sdk/script/PXiScriptFunction.h"
 #include "sdk/script/PXiScriptParser.h"
 
 namespace {
 
 using ::testing::ElementsAre;
-
-TEST(ScriptParser, ReadsEveryStatementFormWithPositions) {
-    auto s = PXiParseScript(
-        "# a comment line\n"
-        "extern image F(image, image in2 = 0, string s = \"x\", float f = -1.5e3, int i = s);\n"
-        "a = F(0, G(b, \"t\"), +2); // trailing comment\n"
-        "/* block\n   comment */ F(a);\n",
-        "t.pxs");
-    ASSERT_EQ(s.size(), 3u);
-    EXPECT_EQ(s[0].kind, PXiScriptStatement::Kind::Extern);
-    EXPECT_EQ(s[0].decl.name, "F");
-    ASSERT_EQ(s[0].decl.params.size(), 5u);
-    EXPECT_EQ(s[0].decl.params[3].defaultValue.text, "-1.5e3");
-    EXPECT_EQ(s[0].decl.params[4].defaultValue.kind, PXiScriptExpr::Kind::Name);
-    EXPECT_EQ(s[1].kind, PXiScriptStatement::Kind::Assign);
-    EXPECT_EQ(s[1].target, "a");
-    ASSERT_EQ(s[1].expr.args.size(), 3u);
-    EXPECT_EQ(s[1].expr.args[1].kind, PXiScriptExpr::Kind::Call);
-    EXPECT_EQ(s[1].expr.args[1].pos.line, 3);
-    EXPECT_EQ(s[1].expr.args[1].pos.column, 10);
-    EXPECT_EQ(s[1].expr.args[2].text, "2");
-    EXPECT_EQ(s[2].kind, PXiScriptStatement::Kind::Expr);
-    EXPECT_EQ(s[2].pos.line, 5);
-    EXPECT_EQ(s[2].pos.column, 15);
-}
 
 TEST(ScriptParser, ByteOrderMarkIsSkippedAndColumnsCountAfterIt) {
     try {
@@ -93,11 +73,11 @@ TEST_F(ScriptFixture, ZeroMeansNoImageHoweverWritten) {
 }
 
 TEST_F(ScriptFixture, ArgumentTextsArriveExactlyAsWritten) {
-    // Numbers keep their spelling (a plug parses them), however long; texts lose only their
-    // quotes and escapes.
+    // Numbers keep their spelling (a plug parses them), however long, less a leading plus; texts
+    // lose only their quotes and escapes.
     std::string huge(400, '9');
     PXiScriptResult r = run("a = FileIn(\"a \\\"b\\\"\\\\c\\td\");\nBlur(a, -0.50, " + huge +
-                            ");\nBlur(a, 1e999999, \"shadowBalance\");\nFileOut(a, 1);");
+                            ");\nBlur(a, 1e999999, \"shadowBalance\");\nFileOut(a, +1);");
     ASSERT_TRUE(r.ok()) << r.error->what();
     const auto& c = recorder.calls;
     EXPECT_THAT(c[0].texts, ElementsAre("a \"b\"\\c\td"));
@@ -145,6 +125,109 @@ TEST_F(ScriptFixture, ExecuteGivesTheLastValueAndChecksItsType) {
                                std::string("expr")),
               PXiCmplr::kOk);
     EXPECT_TRUE(value.isNull());
+}
+
+// A declaration written the way plug-ins write theirs (image parameters as the bare type,
+// quoted texts and bare parameter names as defaults, separators with line breaks and tabs)
+// gives the command, for every argument left out, the text a compositor expects. The keyer's
+// own declarations are checked against its plug in the host's tests.
+class DeclaredDefaults : public ScriptFixture {
+protected:
+    void SetUp() override {
+        ScriptFixture::SetUp();
+        declare(
+            "extern image Key(image, image,\n\tstring output = \"composite\",\tfloat shadow = 0.5,"
+            "\n    float midtone = \"shadow\", float rExposure = 1.0,\n"
+            "\tfloat gExposure = rExposure, float bExposure = rExposure, int clip = 0);");
+    }
+};
+
+// A quoted default is its text, even when it is a parameter's name (a plug then follows that
+// plug); a bare name gives the text that parameter received, given or by default.
+TEST_F(DeclaredDefaults, EveryPrefixOfArgumentsGetsTheRightTexts) {
+    const std::vector<std::string> given = {"\"matte\"", "0.25", "0.75", "2.5", "3.5", "4.5", "1"};
+    const std::vector<std::vector<std::string>> expected = {
+        {"composite", "0.5", "shadow", "1.0", "1.0", "1.0", "0"},
+        {"matte", "0.5", "shadow", "1.0", "1.0", "1.0", "0"},
+        {"matte", "0.25", "shadow", "1.0", "1.0", "1.0", "0"},
+        {"matte", "0.25", "0.75", "1.0", "1.0", "1.0", "0"},
+        {"matte", "0.25", "0.75", "2.5", "2.5", "2.5", "0"},
+        {"matte", "0.25", "0.75", "2.5", "3.5", "2.5", "0"},
+        {"matte", "0.25", "0.75", "2.5", "3.5", "4.5", "0"},
+        {"matte", "0.25", "0.75", "2.5", "3.5", "4.5", "1"},
+    };
+    for (size_t n = 0; n <= given.size(); ++n) {
+        std::string script = "fg = FileIn(\"fg\");\nk = Key(fg, 0";
+        for (size_t i = 0; i < n; ++i) script += ", " + given[i];
+        recorder.calls.clear();
+        PXiScriptResult r = run(script + ");");
+        ASSERT_TRUE(r.ok()) << r.error->what();
+        ASSERT_EQ(recorder.calls.size(), 2u);
+        const auto& call = recorder.calls[1];
+        EXPECT_EQ(call.images, (std::vector<PXiIPlug*>{recorder.calls[0].result, nullptr}));
+        EXPECT_EQ(call.texts, expected[n]) << n << " given";
+        EXPECT_EQ(r.image("k"), call.result);
+    }
+    auto key = root.findFunction("Key");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->imageCount, 2u);
+    EXPECT_EQ(key->textCount, 7u);
+}
+
+// Exported functions are called through their exact type, for every image count and a spread of
+// text counts: each argument arrives in its place and the result comes back.
+struct Seen {
+    std::vector<PXiIPlug*> images;
+    std::vector<std::string> texts;
+};
+Seen g_seen;
+
+template <size_t>
+using Img = PXiIPlug*;
+template <size_t>
+using Txt = const char*;
+
+template <class Images, class Texts>
+struct Probe;
+template <size_t... I, size_t... J>
+struct Probe<std::index_sequence<I...>, std::index_sequence<J...>> {
+    static PXiIPlug* fn(Img<I>... images, Txt<J>... texts) {
+        g_seen.images = {images...};
+        g_seen.texts = {std::string(texts)...};
+        return fakeImage(int(100 * sizeof...(I) + sizeof...(J)));
+    }
+};
+
+template <size_t K, size_t M>
+void checkOne() {
+    using P = Probe<std::make_index_sequence<K>, std::make_index_sequence<M>>;
+    std::vector<PXiIPlug*> images;
+    for (size_t i = 0; i < K; ++i)
+        images.push_back(i % 3 == 1 ? nullptr : fakeImage(int(7 * i + 1)));
+    std::vector<std::string> owned;
+    for (size_t j = 0; j < M; ++j) owned.push_back("t" + std::to_string(j * 13 % 97));
+    std::vector<const char*> texts;
+    for (const std::string& t : owned) texts.push_back(t.c_str());
+    g_seen = Seen();
+    PXiIPlug* result = PXiCallExported(reinterpret_cast<PXiExportedAddress>(&P::fn), images, texts);
+    EXPECT_EQ(result, fakeImage(int(100 * K + M))) << K << " images, " << M << " texts";
+    EXPECT_EQ(g_seen.images, images) << K << " images, " << M << " texts";
+    EXPECT_EQ(g_seen.texts, owned) << K << " images, " << M << " texts";
+}
+
+template <size_t K, size_t... M>
+void checkRow(std::index_sequence<M...>) {
+    (checkOne<K, M>(), ...);
+}
+
+template <size_t... K>
+void checkAll(std::index_sequence<K...>) {
+    // Text counts at the ends of the range and in between.
+    (checkRow<K>(std::index_sequence<0, 1, 2, 7, 30, 32, 47, kPXiMaxTextParams>()), ...);
+}
+
+TEST(ScriptExportedCall, EveryArgumentArrivesInItsPlace) {
+    checkAll(std::make_index_sequence<kPXiMaxImageParams + 1>());
 }
 
 }  // namespace

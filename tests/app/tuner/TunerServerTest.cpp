@@ -180,10 +180,7 @@ TEST_F(TunerApi, AdmitsOnlyTokenAndLoopbackHost) {
         {"page without token", "/", {}, 403},
         {"localhost", "/api/setup?token=" + token, {{"Host", "localhost:" + port}}, 200},
         {"foreign host", "/api/setup?token=" + token, {{"Host", "evil.example:" + port}}, 421},
-        {"loopback-like name",
-         "/api/setup?token=" + token,
-         {{"Host", "127.0.0.1.evil.example"}},
-         421},
+        {"loopback-like name", "/api/setup?token=" + token, {{"Host", "127.0.0.1.evil"}}, 421},
         {"other port", "/api/setup?token=" + token, {{"Host", "127.0.0.1:1"}}, 421},
     };
     for (const Case& c : cases) {
