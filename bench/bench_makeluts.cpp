@@ -1,4 +1,5 @@
-// makeLuts: a fresh engine at 8-bit and 16-bit maxima, and the rebuild after a single
+// makeLuts: a fresh engine at 8-bit and 16-bit maxima and at maxima between (a matte below
+// the 8-bit range, 10-bit samples), and the rebuild after a single
 // parameter change, which should cost only the tables that change names.
 
 #include <benchmark/benchmark.h>
@@ -35,7 +36,9 @@ void BM_MakeLutsFresh(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_MakeLutsFresh)->ArgsProduct({{255, 65535}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeLutsFresh)
+    ->ArgsProduct({{100, 255, 1023, 65535}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond);
 
 // A change of the midtone balance: only the projection tables are rebuilt.
 void BM_MakeLutsAfterMidtoneBalance(benchmark::State& state) {
@@ -48,7 +51,12 @@ void BM_MakeLutsAfterMidtoneBalance(benchmark::State& state) {
         benchmark::DoNotOptimize(e->makeLuts());
     }
 }
-BENCHMARK(BM_MakeLutsAfterMidtoneBalance)->Arg(255)->Arg(65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeLutsAfterMidtoneBalance)
+    ->Arg(100)
+    ->Arg(255)
+    ->Arg(1023)
+    ->Arg(65535)
+    ->Unit(benchmark::kMillisecond);
 
 // A change of the foreground exposure: only the foreground correction is rebuilt.
 void BM_MakeLutsAfterExposure(benchmark::State& state) {

@@ -110,21 +110,25 @@ public:
     int satMatrix[2][3][3];  // Q12 colour matrices, row-major
 
     std::int16_t fgCorrectLut[3][16384];  // foreground correction, by internal units
-    std::int16_t* fgLut[3];               // fg sample -> internal units, fgMax + 1 entries
-    std::int16_t* bgLut[3];               // bg sample -> corrected internal units
-    std::int16_t* refLut[3];              // ref sample -> internal units (with a reference)
-    std::int16_t backgroundInt[3];        // background in internal units
-    int screenInt[3];                     // screen colour in internal units
-    int replaceInt[3];                    // replace colour in internal units
-    std::int16_t* holdLut;                // hold-out sample -> Q12 strength
-    std::int16_t* garbageLut;             // garbage sample -> Q12 keep factor
-    std::int16_t* fgScreenLut[3];         // fg sample -> signed projection contribution
-    std::int16_t* refScreenLut[3];        // ref sample -> signed projection contribution
-    std::int16_t screenLut[4096];         // projection -> Q12 screen amount (no reference)
-    std::uint16_t outLut[3][16384];       // internal units -> output sample 0..dstMax
-    std::int16_t matteLut[4097];          // raw alpha 0..4096 -> Q12 matte
-    Callback callback;                    // change notification, or null
-    void* callbackData;                   // passed to callback
+    // The input tables (fgLut, bgLut, refLut, holdLut, garbageLut, fgScreenLut, refScreenLut)
+    // hold entries 0 .. max of their input and, above the maximum, copies of the entry at the
+    // maximum up to the largest sample the input can hold: 255 for maxima up to 255, 65535
+    // above.
+    std::int16_t* fgLut[3];          // fg sample -> internal units
+    std::int16_t* bgLut[3];          // bg sample -> corrected internal units
+    std::int16_t* refLut[3];         // ref sample -> internal units (with a reference)
+    std::int16_t backgroundInt[3];   // background in internal units
+    int screenInt[3];                // screen colour in internal units
+    int replaceInt[3];               // replace colour in internal units
+    std::int16_t* holdLut;           // hold-out sample -> Q12 strength
+    std::int16_t* garbageLut;        // garbage sample -> Q12 keep factor
+    std::int16_t* fgScreenLut[3];    // fg sample -> signed projection contribution
+    std::int16_t* refScreenLut[3];   // ref sample -> signed projection contribution
+    std::int16_t screenLut[4096];    // projection -> Q12 screen amount (no reference)
+    std::uint16_t outLut[3][16384];  // internal units -> output sample 0..dstMax
+    std::int16_t matteLut[4097];     // raw alpha 0..4096 -> Q12 matte
+    Callback callback;               // change notification, or null
+    void* callbackData;              // passed to callback
 
     // ---- beyond the documented layout ----
     // Allocation gate, for tests of the out-of-memory path: when set, makeLuts asks it

@@ -4,6 +4,8 @@
 #include "engine/render/ZephraRenderDispatch.h"
 #include "engine/render/ZephraRenderDivide.h"
 #include "engine/render/ZephraRenderSetup.h"
+#include "engine/render/ZephraRenderStaged.h"
+#include "engine/tables/ZephraInputTables.h"
 
 // The tile renderer's entry: checks the tile against the engine's switches, gathers the
 // tables and constants once, and runs the one row loop compiled for this call's combination,
@@ -56,6 +58,20 @@ void runInIsa(bool avx2, const KeyTables& t, const TileSetup<T>& tile, LoopChoic
 #endif
     static_cast<void>(avx2);
     zephra::portable::runChosenLoop(t, tile, choice, width, height);
+}
+
+// Whether a 16-bit call reads a table of 256 entries (see ZephraInputTables.h), and the largest
+// sample each input's tables take.
+bool narrowTablesRead(const VRFZephraTable& e, bool fgPresent, bool bgRead, LoopChoice choice,
+                      zephra::StagingLimits& limits) {
+    using zephra::lastTableIndex;
+    limits = {lastTableIndex(e.fgMax), lastTableIndex(e.bgMax), lastTableIndex(e.refMax),
+              lastTableIndex(e.hMatteMax), lastTableIndex(e.gMatteMax)};
+    const auto narrow = [](int last) { return last < zephra::kLargest16BitSample; };
+    if (bgRead && narrow(limits.bg)) return true;
+    if (!fgPresent) return false;
+    return narrow(limits.fg) || (choice.ref && narrow(limits.ref)) ||
+           (choice.hold && narrow(limits.hold)) || (choice.garbage && narrow(limits.garbage));
 }
 
 // The matrix and the width of its row sums, decided from the very entries the loops use.
@@ -143,11 +159,23 @@ int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int
     // The caller names one of availableRenderIsas(); anything else gets the portable loops,
     // which every processor runs.
     const bool avx2 = isa == RenderIsa::avx2 && preferredRenderIsa() == RenderIsa::avx2;
-    if (bytes == 1)
+    if (bytes == 1) {
         runInIsa(avx2, t, tileOf<std::uint8_t>(*tile, fgPresent, bgPresent, choice), choice, width,
                  height);
-    else
-        runInIsa(avx2, t, tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice), choice, width,
-                 height);
+        return 0;
+    }
+    const TileSetup<std::uint16_t> setup =
+        tileOf<std::uint16_t>(*tile, fgPresent, bgPresent, choice);
+    // The loops read the background in the composite and in rows without a foreground.
+    const bool bgRead = bgPresent && (!fgPresent || e.view == zephra::kViewComposite);
+    zephra::StagingLimits limits;
+    if (narrowTablesRead(e, fgPresent, bgRead, choice, limits)) {
+        zephra::renderStaged(setup, choice.ref, choice.hold, choice.garbage, bgRead, limits, width,
+                             height, [&](const TileSetup<std::uint16_t>& piece, int w, int h) {
+                                 runInIsa(avx2, t, piece, choice, w, h);
+                             });
+        return 0;
+    }
+    runInIsa(avx2, t, setup, choice, width, height);
     return 0;
 }

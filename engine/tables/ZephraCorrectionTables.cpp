@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "engine/tables/ZephraInputTables.h"
 #include "engine/tables/ZephraTables.h"
 #include "engine/tables/ZephraTransfer.h"
 
@@ -62,6 +63,7 @@ void buildBgLut(VRFZephraTable& e, const Derived& d) {
                                            static_cast<double>(d.neutralWeight[c]));
         }
     }
+    for (int c = 0; c < 3; ++c) repeatLastEntry(e.bgLut[c], e.bgMax);
 }
 
 void buildFgCorrectLut(VRFZephraTable& e, const Derived& d, int c) {

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "engine/VRFZephraTable.h"
+#include "engine/tables/ZephraInputTables.h"
 #include "engine/tables/ZephraTables.h"
 #include "engine/tables/ZephraTransfer.h"
 
@@ -25,9 +26,11 @@ bool maximaUsable(const VRFZephraTable& e) {
            (!e.useHoldOn || usableMax(e.hMatteMax));
 }
 
+// An input table has an entry for every sample its input can hold, not only up to the
+// maximum (see ZephraInputTables.h).
 void allocateIfMissing(const VRFZephraTable& e, std::int16_t*& table, int max) {
     if (table == nullptr)
-        table = zephra::allocTable<std::int16_t>(e, static_cast<std::size_t>(max) + 1);
+        table = zephra::allocTable<std::int16_t>(e, zephra::inputTableEntries(max));
 }
 
 // Allocates the missing heap tables that the current switches need; a table already

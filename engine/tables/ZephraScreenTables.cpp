@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "engine/tables/ZephraInputTables.h"
 #include "engine/tables/ZephraTables.h"
 #include "engine/tables/ZephraTransfer.h"
 
@@ -114,6 +115,8 @@ void fillProjection(VRFZephraTable& e, const Derived& d, const float (&coef)[3],
             table[i] = projectionEntry(scratch[i], i, max, e.colourspace);
             if (alsoRefLut) e.refLut[ch][i] = refLutEntry(e, d, ch, i);
         }
+        repeatLastEntry(table, max);
+        if (alsoRefLut) repeatLastEntry(e.refLut[ch], max);
     }
 }
 
@@ -203,6 +206,7 @@ void buildHoldLut(VRFZephraTable& e) {
     for (int i = 0; i <= max; ++i) {
         e.holdLut[i] = static_cast<std::int16_t>((i * kQ12One + max / 2) / max);
     }
+    repeatLastEntry(e.holdLut, max);
 }
 
 void buildGarbageLut(VRFZephraTable& e) {
@@ -210,6 +214,7 @@ void buildGarbageLut(VRFZephraTable& e) {
     for (int i = 0; i <= max; ++i) {
         e.garbageLut[i] = static_cast<std::int16_t>(kQ12One - (i * kQ12One + max / 2) / max);
     }
+    repeatLastEntry(e.garbageLut, max);
 }
 
 }  // namespace zephra

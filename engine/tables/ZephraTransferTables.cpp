@@ -2,6 +2,7 @@
 // units: fgLut, refLut, outLut and the colours in internal units. Every intermediate is a
 // double (see ZephraTransfer.h).
 
+#include "engine/tables/ZephraInputTables.h"
 #include "engine/tables/ZephraTables.h"
 #include "engine/tables/ZephraTransfer.h"
 
@@ -34,6 +35,7 @@ void buildFgLut(VRFZephraTable& e, const Derived& d) {
         const double x = toWork(i / max, e.colourspace);
         for (int c = 0; c < 3; ++c) e.fgLut[c][i] = internalEntry(scale[c], x);
     }
+    for (int c = 0; c < 3; ++c) repeatLastEntry(e.fgLut[c], e.fgMax);
 }
 
 std::int16_t refLutEntry(const VRFZephraTable& e, const Derived& d, int c, int i) {
