@@ -46,6 +46,13 @@ ZEPHRA_EXPORT void zephra_setOffset(ZephraHandle handle, float r, float g, float
 ZEPHRA_EXPORT void zephra_setSaturation(ZephraHandle handle, float v, int set);
 ZEPHRA_EXPORT void zephra_setView(ZephraHandle handle, int id);
 ZEPHRA_EXPORT int zephra_getView(ZephraHandle handle);
+/* The largest sample value of each input and of the output: 255 for 8-bit pictures, 65535 for
+   16-bit ones (or less, for fewer significant bits). Keep every input sample within its
+   input's maximum. A sample above it (up to the tile's sample range) keys exactly like the
+   maximum itself: it reads nothing outside the engine's tables, but a 16-bit picture left at
+   the default maximum of 255 keys as if every sample above 255 were 255. A background alpha
+   above the background's maximum scales beyond full alpha. makeLuts refuses (3) a maximum
+   below 1 or above 65535. */
 ZEPHRA_EXPORT void zephra_setFgMax(ZephraHandle handle, int max);
 ZEPHRA_EXPORT void zephra_setBgMax(ZephraHandle handle, int max);
 ZEPHRA_EXPORT void zephra_setGMatteMax(ZephraHandle handle, int max);

@@ -1,6 +1,7 @@
 // Fuzzes the keyer engine: an arbitrary sequence of setter calls (any floats, NaN and
 // infinities included, any ids and switches, maxima 1..65535), then makeLuts and one render of
-// a small tile whose input samples lie within the engine's maxima, with random layouts
+// a small tile whose input samples lie within the engine's maxima or, at times, above them
+// (samples that index tables; the background's alpha stays within), with random layouts
 // (interleaved or planar, mirrored, bottom-up, padded rows), views, sample widths and
 // optional inputs. Checks the result codes, that render writes nothing it may not write, that
 // written samples stay within the output maximum and that inputs are never modified; the
@@ -216,6 +217,20 @@ void fillWithin(FuzzedDataProvider& in, Plane<T>& p, int max) {
     }
 }
 
+// Some samples of channels first .. last raised above `max`, up to the sample type's `limit`:
+// a caller that breaks the contract on its maxima must still cause no read outside the tables.
+template <typename T>
+void raiseSome(FuzzedDataProvider& in, Plane<T>& p, int width, int height, int max, int limit,
+               int first, int last) {
+    if (max >= limit || !in.ConsumeBool()) return;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = first; c <= last; ++c)
+                if (in.ConsumeIntegral<std::uint8_t>() < 64)
+                    p.store[std::size_t(p.at(c, x, y))] =
+                        T(in.ConsumeIntegralInRange<int>(max + 1, limit));
+}
+
 template <typename T>
 void runRender(FuzzedDataProvider& in, VRFZephraTable& e, int bytes, bool tablesCurrent) {
     const int width = in.ConsumeIntegralInRange<int>(0, 6);
@@ -234,6 +249,12 @@ void runRender(FuzzedDataProvider& in, VRFZephraTable& e, int bytes, bool tables
     fillWithin(in, hold, within(e.hMatteMax));
     fillWithin(in, garbage, within(e.gMatteMax));
     fillWithin(in, ref, within(e.refMax));
+    constexpr int kRed = 0, kBlue = 2, kAlpha = 3;
+    raiseSome(in, bg, w, h, within(e.bgMax), limit, kRed, kBlue);
+    raiseSome(in, fg, w, h, within(e.fgMax), limit, kRed, kBlue);
+    raiseSome(in, ref, w, h, within(e.refMax), limit, kRed, kBlue);
+    raiseSome(in, hold, w, h, within(e.hMatteMax), limit, kAlpha, kAlpha);
+    raiseSome(in, garbage, w, h, within(e.gMatteMax), limit, kAlpha, kAlpha);
 
     Ztile tile{};
     tile.dst = dst.view(true, in.ConsumeIntegralInRange<int>(0, 15) != 0);
