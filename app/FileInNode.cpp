@@ -136,9 +136,7 @@ void FileInNode::takeBack(PXiIBuf&& used) {
     if (!givesItsPicture()) {
         m_spare = used.release();
     } else if (m_recycler) {
-        Raster raster;
-        raster.samples = used.release();
-        m_recycler(std::move(raster));
+        m_recycler(used.release());
     }
 }
 

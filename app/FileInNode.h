@@ -53,7 +53,9 @@ public:
     void setGiving(bool giving) { m_giving = giving; }
     // Where the samples of a given picture go once the render is done with them (a pool the
     // reader fills again); without one they are freed.
-    void setRecycler(std::function<void(Raster&&)> recycler) { m_recycler = std::move(recycler); }
+    void setRecycler(std::function<void(SampleStore&&)> recycler) {
+        m_recycler = std::move(recycler);
+    }
     PXiIBuf givePicture(const PXiIRect& region, int depth) override;
     void takeBack(PXiIBuf&& used) override;
 
@@ -82,7 +84,7 @@ private:
 
     bool m_giving = false;
     PXiSampleStore m_spare;  // a still's copy given back, to copy into next frame
-    std::function<void(Raster&&)> m_recycler;
+    std::function<void(SampleStore&&)> m_recycler;
 };
 
 }  // namespace pxhost

@@ -16,19 +16,21 @@ class RasterPool {
 public:
     // A picture to read into: one given back, or an empty one.
     Raster take() {
+        Raster raster;
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_free.empty()) return Raster();
-        Raster raster = std::move(m_free.back());
+        if (m_free.empty()) return raster;
+        raster.samples = std::move(m_free.back());
         m_free.pop_back();
         return raster;
     }
     // Keeps a picture's sample store for a later take; an empty one is not kept, nor one
     // past the limit.
-    void give(Raster&& raster) {
-        if (raster.samples.capacity() == 0) return;
+    void give(SampleStore&& samples) {
+        if (samples.capacity() == 0) return;
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_free.size() < m_limit) m_free.push_back(std::move(raster));
+        if (m_free.size() < m_limit) m_free.push_back(std::move(samples));
     }
+    void give(Raster&& raster) { give(std::move(raster.samples)); }
     // The most pictures kept: the reader takes one per input and frame, for at most the
     // frames in flight; a run whose frames give back more than the reader takes (outputs,
     // stills) then stays bounded.
@@ -44,7 +46,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    std::vector<Raster> m_free;
+    std::vector<SampleStore> m_free;
     size_t m_limit = 0;
 };
 

@@ -150,7 +150,7 @@ PXiIPlug* Session::fileIn(const char* name, const char* colourSpace, const char*
     auto node =
         std::make_unique<FileInNode>(SequencePattern(scriptFile(file)), &m_readClock, options);
     node->setParent(PXiNode::getRoot());
-    node->setRecycler([this](Raster&& used) { m_rasters.give(std::move(used)); });
+    node->setRecycler([this](SampleStore&& used) { m_rasters.give(std::move(used)); });
     FileInNode* raw = node.release();
     m_inputs.push_back(raw);
     return raw->getOutput();
@@ -520,11 +520,7 @@ void Session::writeFrame(long frame, FrameWork& work) {
         }
         work.written.push_back(name);
         // After the last file of a picture its samples go back to the pool for the reader.
-        if (work.pictures[i].use_count() == 1) {
-            Raster used;
-            used.samples = work.pictures[i]->buffer.release();
-            m_rasters.give(std::move(used));
-        }
+        if (work.pictures[i].use_count() == 1) m_rasters.give(work.pictures[i]->buffer.release());
         work.pictures[i].reset();
     }
     work.times.write = secondsSince(start);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Whole jobs, from files to files: keys a 1080p sequence over a background plate with pxhost at
-# 1 and 2 threads and, when FFmpeg is installed, runs the same job through FFmpeg (colorkey,
+# 1 and 2 threads, and as two one-thread processes that key half the frames each at once (what
+# the two processors give with no hand-over between threads, start-up twice: the bound a second
+# thread is measured against), and, when FFmpeg is installed, runs the same job through FFmpeg (colorkey,
 # despill and overlay, image sequences in and out), and prints frames per second side by side,
 # start-up included. Two jobs: 8-bit PNG in and out (each writer's default compression), and
 # 16-bit uncompressed TIFF in and out.
@@ -45,7 +47,19 @@ seconds_of() {  # runs a command, prints its wall-clock seconds
   echo "$end - $start" | bc -l
 }
 
-printf '%-28s %14s %14s %14s %14s\n' job "pxhost 1 thr" "pxhost 2 thr" "FFmpeg 1 thr" "FFmpeg 2 thr"
+split_seconds() {  # key.pxs's frames as two one-thread processes at once, wall-clock seconds
+  local start end half=$((frames / 2)) first
+  start=$(date +%s.%N)
+  "$pxhost" -q --threads 1 -t "1-$half" "$1" >/dev/null &
+  first=$!
+  "$pxhost" -q --threads 1 -t "$((half + 1))-$frames" "$1" >/dev/null ||
+    { echo "bench_end_to_end: failed: $pxhost $1" >&2; exit 1; }
+  wait "$first" || { echo "bench_end_to_end: failed: $pxhost $1" >&2; exit 1; }
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+printf '%-28s %14s %14s %14s %14s %14s\n' job "pxhost 1 thr" "pxhost 2 thr" "2 x 1 thr" \
+  "FFmpeg 1 thr" "FFmpeg 2 thr"
 for job in "${jobs[@]}"; do
   IFS='|' read -r name ext depth compression ffopts <<<"$job"
   mkdir -p "$name/in" "$name/out"
@@ -63,6 +77,9 @@ SCRIPT
     s=$(seconds_of "$pxhost" -q --threads "$threads" -t "1-$frames" "$name/key.pxs")
     row+=("$(printf '%.2f' "$(echo "$frames / $s" | bc -l)")")
   done
+  rm -f "$name"/out/*
+  s=$(split_seconds "$name/key.pxs")
+  row+=("$(printf '%.2f' "$(echo "$frames / $s" | bc -l)")")
   for threads in 1 2; do
     if command -v ffmpeg >/dev/null; then
       rm -f "$name"/out/*
@@ -76,7 +93,7 @@ SCRIPT
       row+=("-")
     fi
   done
-  printf '%-28s %14s %14s %14s %14s\n' "$name ($frames frames 1920x1080)" "${row[@]}"
+  printf '%-28s %14s %14s %14s %14s %14s\n' "$name ($frames frames 1920x1080)" "${row[@]}"
 done
 echo
 echo "frames per second, wall clock, start-up included; '-': FFmpeg not installed."
