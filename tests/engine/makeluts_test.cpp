@@ -1,5 +1,5 @@
-// makeLuts: its results and messages, the flag-driven partial rebuild, heap-table reuse,
-// allocation failures and unusable maxima.
+// makeLuts: its results and messages, allocation failures and unusable maxima. Partial
+// rebuilds are compared with fresh builds over random changes (table_ranges_test).
 
 #include <gtest/gtest.h>
 
@@ -112,41 +112,6 @@ TEST(MakeLutsResults, FailedRunKeepsTheFlagsOfTablesItDidNotReach) {
     fresh->setNeutral(0.3f, 0.5f, 0.5f);
     ASSERT_EQ(fresh->makeLuts(), 0);
     EXPECT_EQ(differing(snapshot(*e), snapshot(*fresh)), std::vector<std::string>{});
-}
-
-// ---- partial rebuild ----
-
-// Which tables each change makes stale is checked by comparing partial rebuilds with fresh
-// builds over random changes (table_ranges_test).
-
-TEST(MakeLutsRebuild, HeapTablesAreReusedUntilAMaximumChanges) {
-    auto e = makeEngine();
-    ASSERT_EQ(e->makeLuts(), 0);
-    const std::int16_t* fg = e->fgLut[1];
-    const std::int16_t* hold = e->holdLut;
-    e->setNeutral(0.3f, 0.4f, 0.5f);
-    e->setColourspace(2);
-    ASSERT_EQ(e->makeLuts(), 0);
-    EXPECT_EQ(e->fgLut[1], fg);
-    EXPECT_EQ(e->holdLut, hold);
-    e->setHMatteMax(1023);
-    ASSERT_EQ(e->makeLuts(), 0);
-    EXPECT_EQ(e->holdLut[1023], 4096);
-}
-
-TEST(MakeLutsRebuild, MatteTablesFollowTheirSwitches) {
-    auto e = makeEngine();
-    e->useHold(0);
-    e->useGarbage(0);
-    ASSERT_EQ(e->makeLuts(), 0);
-    EXPECT_EQ(e->holdLut, nullptr);
-    EXPECT_EQ(e->garbageLut, nullptr);
-    EXPECT_EQ(e->holdLutStale, 1);  // still owed once the input is switched on
-    e->useGarbage(1);
-    ASSERT_EQ(e->makeLuts(), 0);
-    ASSERT_NE(e->garbageLut, nullptr);
-    EXPECT_EQ(e->garbageLut[0], 4096);
-    EXPECT_EQ(e->holdLut, nullptr);
 }
 
 // ---- allocation failures ----

@@ -1,4 +1,5 @@
-// Refusals, no-op calls, worked pixels and the values of each view.
+// Refusals, no-op calls and the values of each view for known mattes. The pixel arithmetic
+// itself is checked against the reference pixel (render_crosscheck_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -96,91 +97,6 @@ TEST(RenderEntry, RefusalsAndNoOpsWriteNothing) {
     EXPECT_EQ(f.e->render(1, 3, 2, nullptr), 1) << "no tile record";
 }
 
-// One 16-bit pixel with hand-set tables: identity correction, output and matte tables,
-// so the keyed colour and alpha can be read straight off dst.
-struct WorkedPixel {
-    Rng rng{11};
-    std::unique_ptr<VRFZephraTable> e = makeEngine(rng, 255, 65535, 0, false, true, true);
-    Image<std::uint16_t> dst = interleavedImage<std::uint16_t>(1, 1);
-    Image<std::uint16_t> fg = interleavedImage<std::uint16_t>(1, 1);
-    Image<std::uint16_t> bg = interleavedImage<std::uint16_t>(1, 1);
-    Image<std::uint16_t> hold = interleavedImage<std::uint16_t>(1, 1);
-    Ztile tile{};
-
-    WorkedPixel() {
-        e->saturation[0] = e->saturation[1] = 1.0f;
-        for (int c = 0; c < 3; ++c)
-            for (int i = 0; i < 16384; ++i) {
-                e->fgCorrectLut[c][i] = std::int16_t(i);
-                e->outLut[c][i] = std::uint16_t(i);
-            }
-        for (int i = 0; i <= 4096; ++i) e->matteLut[i] = std::int16_t(i);
-        e->view = 4;
-        e->useHoldOn = 0;
-        e->useGarbageOn = 0;
-        tile.dst = dst.view();
-        tile.fg = fg.view();
-        tile.bg = bg.view();
-        tile.hold = hold.view();
-    }
-    // fg samples (1, 2, 3) carry the given colour and projection share.
-    void setForeground(const int colour[3], const int projection[3]) {
-        for (int c = 0; c < 3; ++c) {
-            fg.sample(c, 0, 0) = std::uint16_t(c + 1);
-            e->fgLut[c][c + 1] = std::int16_t(colour[c]);
-            e->fgScreenLut[c][c + 1] = std::int16_t(projection[c]);
-        }
-    }
-};
-
-TEST(RenderWorked, TransparentPixelWithColourLeftIsNotBlack) {
-    WorkedPixel w;
-    const int colour[3] = {0, 0, 16383}, projection[3] = {0, 0, 4096};
-    w.setForeground(colour, projection);
-    for (int c = 0; c < 3; ++c) w.e->screenInt[c] = c == 2 ? 16383 : 0;
-    w.e->screenLut[4095] = 4095;
-    ASSERT_EQ(w.e->render(2, 1, 1, &w.tile), 0);
-    // S = 4095, F = (0, 0, 4), A = 1, raised to 16384 / 16383 = 1 with F = (0, 0, 16383);
-    // the written alpha is (65535 * 1 + 2048) >> 12 = 16.
-    EXPECT_EQ(w.dst.sample(0, 0, 0), 0);
-    EXPECT_EQ(w.dst.sample(1, 0, 0), 0);
-    EXPECT_EQ(w.dst.sample(2, 0, 0), 16383);
-    EXPECT_EQ(w.dst.sample(3, 0, 0), 16);
-}
-
-TEST(RenderWorked, HoldOutGivesBackAlphaAndReplaceColour) {
-    WorkedPixel w;
-    const int colour[3] = {1000, 2000, 3000}, projection[3] = {0, 0, 100};
-    w.setForeground(colour, projection);
-    for (int c = 0; c < 3; ++c) {
-        w.e->screenInt[c] = 0;
-        w.e->replaceInt[c] = 8192;
-    }
-    w.e->screenLut[100] = 2048;  // A = 2048 before the hold-out
-    w.e->useHoldOn = 1;
-    w.hold.sample(3, 0, 0) = 200;
-    w.e->holdLut[200] = 4096;
-    ASSERT_EQ(w.e->render(2, 1, 1, &w.tile), 0);
-    // D = 2048: each F grows by 4096, A becomes 4096 and the colour stays as it is.
-    EXPECT_EQ(w.dst.sample(0, 0, 0), 5096);
-    EXPECT_EQ(w.dst.sample(1, 0, 0), 6096);
-    EXPECT_EQ(w.dst.sample(2, 0, 0), 7096);
-    EXPECT_EQ(w.dst.sample(3, 0, 0), 65535);
-    // Status with dstMax 255: opaque with share 2048 is (159, 0, 255).
-    w.e->dstMax = 255;
-    w.e->view = 5;
-    ASSERT_EQ(w.e->render(2, 1, 1, &w.tile), 0);
-    EXPECT_EQ(w.dst.sample(0, 0, 0), 159);
-    EXPECT_EQ(w.dst.sample(1, 0, 0), 0);
-    EXPECT_EQ(w.dst.sample(2, 0, 0), 255);
-    // The same share with the matte at one half: (159, 159, 0).
-    for (int i = 0; i <= 4096; ++i) w.e->matteLut[i] = 2048;
-    ASSERT_EQ(w.e->render(2, 1, 1, &w.tile), 0);
-    EXPECT_EQ(w.dst.sample(0, 0, 0), 159);
-    EXPECT_EQ(w.dst.sample(1, 0, 0), 159);
-    EXPECT_EQ(w.dst.sample(2, 0, 0), 0);
-}
-
 // The values each view writes for a given matte, with dstMax 255 and no hold-out: the
 // matte table is set to a constant so every pixel has that matte.
 struct ViewCase {
@@ -243,24 +159,6 @@ TEST(RenderWorked, ViewValuesForKnownMattes) {
             }
         }
     }
-}
-
-TEST(RenderWorked, FlatColourCompositeOverBlack) {
-    Rng rng(5);
-    auto e = makeEngine(rng, 255, 255, 0, false, false, false);
-    e->setBackground(0, 0, 0);
-    ASSERT_EQ(e->makeLuts(), 0);
-    for (int i = 0; i <= 4096; ++i) e->matteLut[i] = 0;
-    e->view = 1;
-    Image<std::uint8_t> dst = interleavedImage<std::uint8_t>(2, 1), fg = dst;
-    fillSentinel(dst);
-    fillRandom(rng, fg, 255);
-    Ztile tile{};
-    tile.dst = dst.view();
-    tile.fg = fg.view();
-    ASSERT_EQ(e->render(1, 2, 1, &tile), 0);
-    for (int x = 0; x < 2; ++x)
-        for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(dst.sample(ch, x, 0), 0) << x << " " << ch;
 }
 
 }  // namespace

@@ -33,22 +33,14 @@ long long mismatches(int base, std::uint64_t c, int maxDivisor, int (*fMax)(int)
     return bad;
 }
 
-TEST(RenderDivide, ScaleToBrightestIsExactForEveryChannelUpToTheBrightest) {
-    // F * 16383 / X with 0 <= F <= X <= 16383.
+// Both tables of multipliers over every operand they meet: F * 16383 / X for scaling to the
+// brightest channel (0 <= F <= X <= 16383), and F * 4096 / A for unpremultiplying, over the
+// whole 0 .. 16383 range of F (wider than the colours an alpha admits, in case a caller's
+// tables step outside). The empty entries meet only a colour of 0 and must keep it 0.
+TEST(RenderDivide, MultiplierTablesAreExactForEveryOperand) {
     EXPECT_EQ(mismatches(UnpremultiplyTable::kBrightestBase, 16383, 16383, [](int d) { return d; }),
               0);
-}
-
-TEST(RenderDivide, UnpremultiplyIsExactForEveryColourTheAlphaAdmits) {
-    // F * 4096 / A with 1 <= A <= 4096 and F * 4096 <= A * 16383 (F <= 16383).
-    EXPECT_EQ(mismatches(0, 4096, 4096, [](int a) { return int(std::int64_t(a) * 16383 / 4096); }),
-              0);
-    // The whole 0 .. 16383 range too, in case a caller's tables step outside.
     EXPECT_EQ(mismatches(0, 4096, 4096, [](int) { return 16383; }), 0);
-}
-
-// The empty entries meet only a colour of 0 and must keep it 0.
-TEST(RenderDivide, EmptyEntriesGiveZero) {
     for (int entry : {0, UnpremultiplyTable::kBrightestBase})
         for (std::uint32_t f : {0u, 1u, 16383u})
             EXPECT_EQ(unpremultiplied(f, entry), 0u) << entry << " " << f;

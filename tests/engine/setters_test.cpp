@@ -1,5 +1,5 @@
 // Setters: clamping, the exact-equality change test and the callback; the maximum setters
-// and their nukeTables; construction defaults. Installing the callback and destruction are in
+// and their nukeTables. Installing the callback and destruction are in
 // the C interface's callback contract.
 
 #include <gtest/gtest.h>
@@ -109,30 +109,6 @@ TEST(Setters, ClampStoreFlagAndNotifyOncePerEffectiveChange) {
     }
 }
 
-// What the constructor leaves for the tables to be built from is in the table digests; here
-// the rest.
-TEST(Setters, ConstructionDefaults) {
-    auto e = makeEngine();
-    EXPECT_EQ(flagsOf(*e), kAllFlags);
-    for (int max : {e->fgMax, e->bgMax, e->refMax, e->dstMax, e->gMatteMax, e->hMatteMax})
-        EXPECT_EQ(max, 255);
-    EXPECT_EQ(e->view, 0);
-    EXPECT_EQ(e->useHoldOn, 1);
-    EXPECT_EQ(e->useGarbageOn, 1);
-    EXPECT_EQ(e->useRefOn, 1);
-    EXPECT_EQ(e->colourspace, 1);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(e->fgLut[c], nullptr);
-        EXPECT_EQ(e->bgLut[c], nullptr);
-        EXPECT_EQ(e->refLut[c], nullptr);
-        EXPECT_EQ(e->fgScreenLut[c], nullptr);
-        EXPECT_EQ(e->refScreenLut[c], nullptr);
-    }
-    EXPECT_EQ(e->holdLut, nullptr);
-    EXPECT_EQ(e->garbageLut, nullptr);
-    EXPECT_EQ(e->callback, nullptr);
-}
-
 struct MaxSetter {
     const char* name;
     void (VRFZephraTable::*set)(int);
@@ -182,39 +158,6 @@ TEST(Setters, MaximumChangeFreesTablesAndNotifiesBeforeStoring) {
         EXPECT_EQ(flagsOf(*e), 0u);
         e->installCallback(nullptr, nullptr);
     }
-}
-
-struct SizeLog {
-    std::vector<std::size_t> bytes;
-};
-
-bool logSize(void* data, std::size_t bytes) {
-    static_cast<SizeLog*>(data)->bytes.push_back(bytes);
-    return true;
-}
-
-TEST(Setters, NewMaximumSizesTheNextAllocation) {
-    auto e = makeEngine();
-    int calls = 0;
-    e->installCallback(countCall, &calls);
-    e->useRef(0);
-    e->useHold(0);
-    e->useGarbage(0);
-    calls = 0;
-    e->setFgMax(65535);  // nothing allocated yet: frees nothing, still notifies
-    EXPECT_EQ(calls, 1);
-    SizeLog log;
-    e->allocGate = logSize;
-    e->allocGateData = &log;
-    calls = 0;
-    ASSERT_EQ(e->makeLuts(), 0);
-    // Per channel fgLut, bgLut, fgScreenLut; then the projection scratch array.
-    const std::vector<std::size_t> expected = {65536 * 2, 256 * 2,   65536 * 2, 65536 * 2,
-                                               256 * 2,   65536 * 2, 65536 * 2, 256 * 2,
-                                               65536 * 2, 65536 * 4};
-    EXPECT_EQ(log.bytes, expected);
-    EXPECT_EQ(e->fgLut[2][65535], 16383);
-    EXPECT_EQ(calls, 0);  // a successful makeLuts never notifies
 }
 
 }  // namespace

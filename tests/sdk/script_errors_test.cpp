@@ -390,15 +390,6 @@ TEST_F(ScriptFixture, RandomMutationsOfAScriptFailCleanly) {
     }
 }
 
-TEST_F(ScriptFixture, RandomBytesFailCleanly) {
-    std::mt19937 rng(777);
-    for (int round = 0; round < 500; ++round) {
-        std::string text(rng() % 200, '\0');
-        for (char& c : text) c = char(rng() % 256);
-        expectPlacedInside(run(text), text);
-    }
-}
-
 TEST_F(ScriptFixture, ExtremeShapesAreRefusedOrRunWithoutCrashing) {
     const std::string deepCalls = [] {
         std::string s = "a = ";
