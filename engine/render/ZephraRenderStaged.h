@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "engine/render/ZephraRenderSetup.h"
+#include "engine/tables/ZephraInputTables.h"
 
 // 16-bit tiles over input tables of 256 entries (an input with a maximum of 255 or less, see
 // ZephraInputTables.h). The tile is keyed in pieces of up to one chunk of one row: the samples
@@ -73,7 +74,6 @@ inline Plane<const std::uint16_t> stageImage(const Plane<const std::uint16_t>& p
 template <typename Run>
 void renderStaged(const TileSetup<std::uint16_t>& tile, bool ref, bool hold, bool garbage,
                   bool bgRead, const StagingLimits& limits, int width, int height, Run run) {
-    constexpr int kAnySample = 65535;
     StagedImage fg, bg, refImage, holdImage, garbageImage;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; x += kChunk) {
@@ -82,7 +82,8 @@ void renderStaged(const TileSetup<std::uint16_t>& tile, bool ref, bool hold, boo
             piece.dst = planeFrom(tile.dst, x, y);
             piece.fgPresent = tile.fgPresent;
             if (bgRead)
-                piece.bg = stageImage(tile.bg, x, y, n, true, true, limits.bg, kAnySample, bg);
+                piece.bg =
+                    stageImage(tile.bg, x, y, n, true, true, limits.bg, kLargest16BitSample, bg);
             if (tile.fgPresent) {
                 piece.fg = stageImage(tile.fg, x, y, n, true, false, limits.fg, 0, fg);
                 if (ref)
