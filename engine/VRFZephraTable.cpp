@@ -114,7 +114,8 @@ VRFZephraTable::VRFZephraTable()
       callback(nullptr),
       callbackData(nullptr),
       allocGate(nullptr),
-      allocGateData(nullptr) {}
+      allocGateData(nullptr),
+      fgColourPairs{nullptr, nullptr, nullptr} {}
 
 VRFZephraTable::~VRFZephraTable() { nukeTables(); }
 
@@ -239,6 +240,10 @@ void VRFZephraTable::nukeTables() {
             delete[] * table;
             *table = nullptr;
         }
+    }
+    for (std::uint32_t*& pairs : fgColourPairs) {
+        delete[] pairs;
+        pairs = nullptr;
     }
     delete[] holdLut;
     holdLut = nullptr;

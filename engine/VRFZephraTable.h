@@ -137,4 +137,10 @@ public:
     using AllocGate = bool (*)(void* data, std::size_t bytes);
     AllocGate allocGate;
     void* allocGateData;
+    // The renderer's pairing of fgLut and fgScreenLut, one 32-bit entry per foreground sample
+    // (see tables/ZephraColourPairs.h): allocated, rebuilt and freed with the two tables. The
+    // renderer reads the foreground's colour and projection from here only, so code that
+    // writes fgLut or fgScreenLut entries itself rebuilds the pairs (buildColourPairs) before
+    // it renders.
+    std::uint32_t* fgColourPairs[3];
 };

@@ -55,12 +55,9 @@ ZEPHRA_KEYING_PASS void lookUpColourAndScreen(const KeyTables& t, const ChunkInp
     const T* const fgr = greenOf<Step>(in.fg);
     const T* const fb = in.fg.b;
     const std::ptrdiff_t step = pixelStepOf<Step>(in.fg);
-    const std::int16_t* const lut0 = t.fgLut[0];
-    const std::int16_t* const lut1 = t.fgLut[1];
-    const std::int16_t* const lut2 = t.fgLut[2];
-    const std::int16_t* const scr0 = t.fgScreenLut[0];
-    const std::int16_t* const scr1 = t.fgScreenLut[1];
-    const std::int16_t* const scr2 = t.fgScreenLut[2];
+    const ColourPair* const pairs0 = t.fgColourPairs[0];
+    const ColourPair* const pairs1 = t.fgColourPairs[1];
+    const ColourPair* const pairs2 = t.fgColourPairs[2];
     const std::int16_t* const screenLut = t.screenLut;
     // The colour and the screen amount are written through one pointer at fixed
     // distances, so that the four outputs take one register, not four.
@@ -70,11 +67,12 @@ ZEPHRA_KEYING_PASS void lookUpColourAndScreen(const KeyTables& t, const ChunkInp
         scalarLookups();
         const std::ptrdiff_t at = in.fgAt + i * step;
         const unsigned c0 = fr[at], c1 = fgr[at], c2 = fb[at];
-        // 1. colour in internal units; 2. screen projection
-        fs[i] = lut0[c0];
-        fs[kChunk + i] = lut1[c1];
-        fs[2 * kChunk + i] = lut2[c2];
-        const int p = scr0[c0] + scr1[c1] + scr2[c2];
+        // 1. colour in internal units; 2. screen projection, both from one entry per channel
+        const ColourPair pair0 = pairs0[c0], pair1 = pairs1[c1], pair2 = pairs2[c2];
+        fs[i] = pairedColour(pair0);
+        fs[kChunk + i] = pairedColour(pair1);
+        fs[2 * kChunk + i] = pairedColour(pair2);
+        const int p = pairedProjection(pair0) + pairedProjection(pair1) + pairedProjection(pair2);
         // 3. screen amount S and the screen colour K to remove
         if constexpr (Ref) {
             const std::ptrdiff_t refAt = in.refAt + i * pixelStepOf<Step>(in.ref);

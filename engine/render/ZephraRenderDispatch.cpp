@@ -116,7 +116,8 @@ int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int
     bool tablesPresent = true;
     for (int c = 0; c < 3; ++c) {
         if (bgPresent && !e.bgLut[c]) tablesPresent = false;
-        if (fgPresent && (!e.fgLut[c] || !e.fgScreenLut[c])) tablesPresent = false;
+        if (fgPresent && (!e.fgLut[c] || !e.fgScreenLut[c] || !e.fgColourPairs[c]))
+            tablesPresent = false;
         if (fgPresent && refOn && (!e.refLut[c] || !e.refScreenLut[c])) tablesPresent = false;
     }
     if (fgPresent && holdOn && !e.holdLut) tablesPresent = false;
@@ -127,8 +128,7 @@ int zephra::renderWithIsa(const VRFZephraTable& e, RenderIsa isa, int bytes, int
 
     KeyTables t{};
     for (int c = 0; c < 3; ++c) {
-        t.fgLut[c] = e.fgLut[c];
-        t.fgScreenLut[c] = e.fgScreenLut[c];
+        t.fgColourPairs[c] = e.fgColourPairs[c];
         t.refLut[c] = e.refLut[c];
         t.refScreenLut[c] = e.refScreenLut[c];
         t.refFallbackInt[c] = e.refFallbackInt[c];

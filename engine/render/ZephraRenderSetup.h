@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/tables/ZephraColourPairs.h"
+
 // Everything the pixel loops read, gathered once per render call: the engine's table
 // pointers and per-channel constants, the in-use colour matrices, and the tile's channel
 // pointers and steps. The loops copy the whole record into a local before the first pixel,
@@ -60,8 +62,7 @@ constexpr bool narrowSumsSuffice(const int (&m)[3][3]) {
 
 struct KeyTables {
     // keyed pixel
-    const std::int16_t* fgLut[3];
-    const std::int16_t* fgScreenLut[3];
+    const ColourPair* fgColourPairs[3];  // fgLut and fgScreenLut side by side
     const std::int16_t* screenLut;
     const std::int16_t* refLut[3];
     const std::int16_t* refScreenLut[3];

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "engine/VRFZephraTable.h"
+#include "engine/tables/ZephraColourPairs.h"
 #include "engine/tables/ZephraInputTables.h"
 #include "engine/tables/ZephraTables.h"
 #include "engine/tables/ZephraTransfer.h"
@@ -28,9 +29,9 @@ bool maximaUsable(const VRFZephraTable& e) {
 
 // An input table has an entry for every sample its input can hold, not only up to the
 // maximum (see ZephraInputTables.h).
-void allocateIfMissing(const VRFZephraTable& e, std::int16_t*& table, int max) {
-    if (table == nullptr)
-        table = zephra::allocTable<std::int16_t>(e, zephra::inputTableEntries(max));
+template <typename Entry>
+void allocateIfMissing(const VRFZephraTable& e, Entry*& table, int max) {
+    if (table == nullptr) table = zephra::allocTable<Entry>(e, zephra::inputTableEntries(max));
 }
 
 // Allocates the missing heap tables that the current switches need; a table already
@@ -40,6 +41,7 @@ bool allocateTables(VRFZephraTable& e) {
         allocateIfMissing(e, e.fgLut[c], e.fgMax);
         allocateIfMissing(e, e.bgLut[c], e.bgMax);
         allocateIfMissing(e, e.fgScreenLut[c], e.fgMax);
+        allocateIfMissing(e, e.fgColourPairs[c], e.fgMax);
         if (e.useRefOn) {
             allocateIfMissing(e, e.refLut[c], e.refMax);
             allocateIfMissing(e, e.refScreenLut[c], e.refMax);
@@ -49,7 +51,8 @@ bool allocateTables(VRFZephraTable& e) {
     if (e.useHoldOn) allocateIfMissing(e, e.holdLut, e.hMatteMax);
 
     for (int c = 0; c < 3; ++c) {
-        if (e.fgLut[c] == nullptr || e.bgLut[c] == nullptr || e.fgScreenLut[c] == nullptr) {
+        if (e.fgLut[c] == nullptr || e.bgLut[c] == nullptr || e.fgScreenLut[c] == nullptr ||
+            e.fgColourPairs[c] == nullptr) {
             return false;
         }
         if (e.useRefOn && (e.refLut[c] == nullptr || e.refScreenLut[c] == nullptr)) return false;
@@ -130,6 +133,9 @@ int VRFZephraTable::makeLuts() {
         return 3;
     }
 
+    // The colour pairs copy fgLut and fgScreenLut: rebuilt below when either is.
+    const bool colourPairsStale = keyStale || fgLutStale;
+
     // Projection tables (fgScreenLut when keyStale; with a reference, the reference tables on
     // every run), then screenLut without a reference.
     if (!buildProjectionTables(*this, d)) return 3;
@@ -157,6 +163,7 @@ int VRFZephraTable::makeLuts() {
         if (fgCorrectStale) buildFgCorrectLut(*this, d, c);
         if (outLutStale) buildOutLut(*this, d, c);
     }
+    if (colourPairsStale) buildColourPairs(*this);
     bgLutStale = 0;
     outLutStale = 0;
     fgCorrectStale = 0;

@@ -132,8 +132,9 @@ bool gateAllows(void* data, std::size_t bytes) {
 TEST(MakeLutsAllocation, EveryFailedAllocationGivesResult3AndARetrySucceeds) {
     for (bool reference : {false, true}) {
         SCOPED_TRACE(reference);
-        // Distinct maxima tell the allocations apart: tables are 2-byte entries, the
-        // projection scratch array 4-byte entries.
+        // Distinct maxima tell the allocations apart: tables are 2-byte entries (the colour
+        // pairs 4-byte entries, 65536 of them above 255), the projection scratch array 4-byte
+        // entries.
         auto sizes = [](VRFZephraTable& e) {
             e.setFgMax(300);
             e.setBgMax(200);
@@ -170,6 +171,7 @@ TEST(MakeLutsAllocation, EveryFailedAllocationGivesResult3AndARetrySucceeds) {
                 for (int c = 0; c < 3; ++c) {
                     EXPECT_EQ(e->fgLut[c], nullptr);
                     EXPECT_EQ(e->refScreenLut[c], nullptr);
+                    EXPECT_EQ(e->fgColourPairs[c], nullptr);
                 }
                 EXPECT_EQ(e->holdLut, nullptr);
                 EXPECT_EQ(e->garbageLut, nullptr);
@@ -183,8 +185,8 @@ TEST(MakeLutsAllocation, EveryFailedAllocationGivesResult3AndARetrySucceeds) {
             ASSERT_EQ(fresh->makeLuts(), 0);
             EXPECT_EQ(differing(snapshot(*e), snapshot(*fresh)), std::vector<std::string>{});
         }
-        // Nine per-channel tables (fifteen with a reference), two matte tables, scratch.
-        EXPECT_EQ(total, reference ? 18 : 12);
+        // Twelve per-channel tables (eighteen with a reference), two matte tables, scratch.
+        EXPECT_EQ(total, reference ? 21 : 15);
     }
 }
 

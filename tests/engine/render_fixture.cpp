@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/tables/ZephraColourPairs.h"
+
 namespace render_test {
 
 namespace {
@@ -79,6 +81,8 @@ void randomTables(Rng& rng, VRFZephraTable& e) {
     fillTable(rng, e.matteLut, 4097, 0, 4096);
     if (e.holdLut) fillTable(rng, e.holdLut, e.hMatteMax + 1, 0, 4096);
     if (e.garbageLut) fillTable(rng, e.garbageLut, e.gMatteMax + 1, 0, 4096);
+    // The renderer reads the foreground's tables through their pairs.
+    zephra::buildColourPairs(e);
     // Matrices with large entries too: the row sums must not overflow.
     for (int k = 0; k < 2; ++k)
         for (int i = 0; i < 3; ++i)

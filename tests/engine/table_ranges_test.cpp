@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/tables/ZephraInputTables.h"
 #include "tables_support.h"
 
 namespace {
@@ -229,6 +231,13 @@ TEST(TableRanges, PartialRebuildsEndWithAFreshBuildsTables) {
         testing::internal::GetCapturedStderr();
         if (result == 0) {
             EXPECT_EQ(differing(snapshot(*e), snapshot(*twin)), std::vector<std::string>{});
+            // The renderer's colour pairs follow their tables through the partial rebuilds,
+            // over every entry (those above the maximum too).
+            const std::size_t entries = zephra::inputTableEntries(e->fgMax);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_TRUE(std::equal(e->fgColourPairs[c], e->fgColourPairs[c] + entries,
+                                       twin->fgColourPairs[c]))
+                    << c;
         }
     }
 }
