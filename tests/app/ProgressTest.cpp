@@ -79,7 +79,7 @@ TEST(StderrCapture, CollectsBothStreamsAndRestores) {
 
 // What another thread (a node in a render) writes under the standard-error lock waits for a
 // capture to end: it is neither taken for the reader's messages nor lost.
-TEST(StderrCapture, AWriteUnderTheLockWaitsForTheCapture) {
+TEST(StderrCaptureThreads, AWriteUnderTheLockWaitsForTheCapture) {
     StderrCapture outside;  // what reaches standard error after the capture
     StderrCapture reading;
     outside.begin();
