@@ -20,6 +20,7 @@
 #include "app/ScriptFile.h"
 #include "app/StderrCapture.h"
 #include "sdk/base/PXiError.h"
+#include "sdk/base/PXiStandardError.h"
 #include "sdk/base/PXiThread.h"
 #include "sdk/graph/PXiIPlug.h"
 #include "sdk/graph/PXiNode.h"
@@ -387,11 +388,9 @@ PXiIBuf Session::renderPicture(PXiIPlug* image) {
 PXiIBuf Session::renderPicture(PXiIPlug* image, PXiRenderBatch& batch) {
     PXiIBuf buffer;
     PXiNodeFailures failures;
-    {
-        // Not while a read captures standard error: what the nodes print goes straight out.
-        const std::lock_guard<std::mutex> quiet(m_captureUse);
-        buffer = batch.render(image, &failures);
-    }
+    // A node prints only under PXiStandardErrorLock, so a read may capture standard error
+    // meanwhile.
+    buffer = batch.render(image, &failures);
     // The first node that failed (the most upstream): the nodes after it only passed its
     // picture on.
     if (!failures.empty()) throw keyerError(failures.front());
@@ -423,13 +422,11 @@ void Session::readFrame(long frame, FrameWork& work) {
         input.read = true;
         // A reader that prints its own messages reads with standard error captured: a failed
         // read is reported as the frame's failure alone, and the messages of a good one are
-        // passed on. The program's own messages wait for the capture to end.
-        std::unique_lock<std::mutex> quiet(m_captureUse, std::defer_lock);
+        // passed on. Every other message of the program and its nodes waits for the capture
+        // to end; the keying goes on meanwhile.
         std::unique_ptr<StderrCaptureScope> capture;
-        if (readerPrintsMessages(input.fileName)) {
-            quiet.lock();
+        if (readerPrintsMessages(input.fileName))
             capture = std::make_unique<StderrCaptureScope>(*m_capture);
-        }
         try {
             input.picture = m_inputs[i]->readFrame(frame, m_rasters.take());
         } catch (...) {
@@ -467,11 +464,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
     // The checks key small copies of the pictures the inputs hold, so they come before the
     // render, which may take those pictures over; their warnings are given once the frame has
     // rendered.
-    std::vector<PXiScriptError> warnings;
-    {
-        const std::lock_guard<std::mutex> quiet(m_captureUse);
-        warnings = checkKeys(m_keyChecks, frame);
-    }
+    const std::vector<PXiScriptError> warnings = checkKeys(m_keyChecks, frame);
     PXiRenderBatch batch(images);
     InputsGiving giving(m_inputs);
     for (const Output& out : m_outputs) {
@@ -497,7 +490,7 @@ void Session::keyFrame(long frame, FrameWork& work) {
     }
     if (!work.renderFailure) {
         // Not while a read captures standard error.
-        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        const PXiStandardErrorLock printing;
         for (const PXiScriptError& w : warnings) m_diagnostics.frameWarning(w);
     }
     if (m_hooks && !work.renderFailure) m_hooks->frameKeyed(frame);
@@ -539,7 +532,7 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     stages.write = [this](long frame, FrameWork& work) { writeFrame(frame, work); };
     stages.finished = [&](long frame, FrameWork& work, std::exception_ptr failure) {
         // Not while a read captures standard error, which would take the report with it.
-        const std::lock_guard<std::mutex> quiet(m_captureUse);
+        const PXiStandardErrorLock printing;
         m_written.insert(m_written.end(), work.written.begin(), work.written.end());
         if (!failure && m_hooks) {
             try {

@@ -3,7 +3,6 @@
 // (FileIn, FileOut), the pictures the script reads and writes, and the frame loop.
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -133,7 +132,6 @@ private:
     ReadClock m_readClock;                 // reading done by the inputs themselves
     RasterPool m_rasters;                  // inputs' pictures given back, read into again
     std::unique_ptr<StderrCapture> m_capture;
-    std::mutex m_captureUse;  // one capture of standard error at a time
     FrameHooks* m_hooks = nullptr;
 };
 

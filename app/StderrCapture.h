@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "sdk/base/PXiStandardError.h"
+
 namespace pxhost {
 
 class StderrCapture {
@@ -24,7 +26,10 @@ private:
     int m_saved = -1;  // standard error while capturing
 };
 
-// Restores standard error if an exception leaves the capture running.
+// One capture, holding PXiStandardErrorLock from its start to its end of life, so that
+// nothing else writes to standard error meanwhile, and what end() returns can be passed on
+// before anything else is written. Restores standard error if an exception leaves the capture
+// running.
 class StderrCaptureScope {
 public:
     explicit StderrCaptureScope(StderrCapture& capture) : m_capture(capture) { capture.begin(); }
@@ -37,6 +42,7 @@ public:
     }
 
 private:
+    PXiStandardErrorLock m_printing;  // taken before the capture begins, released after it ends
     StderrCapture& m_capture;
     bool m_ended = false;
 };

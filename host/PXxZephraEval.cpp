@@ -11,6 +11,7 @@
 #include "host/ZephraParams.h"
 #include "host/ZephraPlugin.h"
 #include "sdk/base/PXiMath.h"
+#include "sdk/base/PXiStandardError.h"
 #include "sdk/graph/PXiIPlug.h"
 
 namespace {
@@ -196,7 +197,10 @@ void PXxZephra::evalDescription(PXiPlug* plug) {
     // exhausted) leaves the engine stale: the fill then renders nothing and the output keeps
     // the foreground with its screen fill. The next evaluation tries again. The result is
     // kept for fillFailure, which tells the render driver.
-    const KeyerTransfer t = keyerTransfer(p, m_engine);
+    const KeyerTransfer t = [&] {
+        const PXiStandardErrorLock printing;  // a failure prints the engine's line
+        return keyerTransfer(p, m_engine);
+    }();
     m_tablesResult = t.makeLutsResult;
     m_tablesReleased = false;
     // A graph's descriptions are all evaluated before its first fill: a node past the table

@@ -9,10 +9,9 @@
 #include "host/ZephraChannels.h"
 #include "host/ZephraIds.h"
 #include "host/ZephraScreenFill.h"
+#include "sdk/base/PXiStandardError.h"
 #include "sdk/base/PXiThread.h"
 #include "sdk/graph/PXiIPlug.h"
-
-namespace {}  // namespace
 
 // Everything the threads need, filled once per fill and only read by them.
 struct PXxZephraFillJob {
@@ -128,6 +127,7 @@ PXiFillFailure PXxZephra::fillFailure() const {
 void PXxZephra::ensureTables() {
     if (!m_tablesReleased) return;
     m_tablesReleased = false;
+    const PXiStandardErrorLock printing;  // a failure prints the engine's line
     m_tablesResult = zephra_makeLuts(m_engine);
 }
 

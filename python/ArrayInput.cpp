@@ -1,5 +1,6 @@
 #include "python/ArrayInput.h"
 
+#include <cstring>
 #include <limits>
 
 #include "host/ZephraChannels.h"
@@ -11,6 +12,8 @@ namespace {
 constexpr int kMaxChannels = 4;
 // 8-bit samples widened to 16 bits: 255 becomes 65535.
 constexpr std::uint16_t kWiden8To16 = 257;
+constexpr float kMax8 = 255.0f;
+constexpr float kMax16 = 65535.0f;
 // Tile slots in the order r, g, b, a.
 enum Slot { kR = 0, kG = 1, kB = 2, kA = 3 };
 
@@ -45,10 +48,34 @@ bool sampleStep(std::ptrdiff_t stride, int bytes, int& step) {
     return true;
 }
 
+const char* sampleAddress(const ArrayInput& in, int y, int x, int channel) {
+    return in.data + y * in.rowStride + x * in.pixelStride + channel * in.channelStride;
+}
+
 unsigned sampleAt(const ArrayInput& in, int y, int x, int channel) {
-    const char* p = in.data + y * in.rowStride + x * in.pixelStride + channel * in.channelStride;
+    const char* p = sampleAddress(in, y, x, channel);
     if (in.bytes == 1) return *reinterpret_cast<const std::uint8_t*>(p);
     return *reinterpret_cast<const std::uint16_t*>(p);
+}
+
+// A sample as a value of 0..1, as the host program makes a float copy of a picture.
+float valueAt(const ArrayInput& in, int y, int x, int channel) {
+    if (in.floating) {
+        float value;  // strides need not keep floats aligned
+        std::memcpy(&value, sampleAddress(in, y, x, channel), sizeof value);
+        return value;
+    }
+    const unsigned sample = sampleAt(in, y, x, channel);
+    return in.bytes == 1 ? sample * (1.0f / kMax8) : sample * (1.0f / kMax16);
+}
+
+// A float value as the host hands a float picture to a 16-bit node: rounded to the nearest
+// step, limited to 0..65535, NaN as 0.
+std::uint16_t valueTo16(float value) {
+    const float scaled = value * kMax16;
+    if (!(scaled > 0.0f)) return 0;
+    if (scaled >= kMax16) return std::uint16_t(kMax16);
+    return static_cast<std::uint16_t>(scaled + 0.5f);
 }
 
 template <typename T>
@@ -58,6 +85,23 @@ void copySamples(const ArrayInput& in, int bytes, const int* channelOf, int samp
         for (int x = 0; x < in.width; ++x)
             for (int s = 0; s < samples; ++s, ++out)
                 *out = channelOf[s] < 0 ? T(0) : T(sampleAt(in, y, x, channelOf[s]) * scale);
+}
+
+// Samples converted through their values: R, G and B (slots below kA of a colour copy)
+// multiplied by the scale's factor.
+void convertSamples(const ArrayInput& in, const int* channelOf, int samples,
+                    const ColourScale& scale, std::uint16_t* out) {
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            for (int s = 0; s < samples; ++s, ++out) {
+                if (channelOf[s] < 0) {
+                    *out = 0;
+                    continue;
+                }
+                float value = valueAt(in, y, x, channelOf[s]);
+                if (samples == kMaxChannels && s < kA && scale.factor != 1) value *= scale.factor;
+                *out = valueTo16(value);
+            }
 }
 
 }  // namespace
@@ -70,14 +114,23 @@ ArrayInput captureArray(const py::handle& object, const char* role) {
                              textOf(py::type::handle_of(object).attr("__name__")));
     ArrayInput in;
     in.array = py::reinterpret_borrow<py::array>(object);
-    const py::dtype dtype = in.array.dtype();
-    if (dtype.is(py::dtype::of<std::uint8_t>()) || dtype.equal(py::dtype::of<std::uint8_t>()))
+    py::dtype dtype = in.array.dtype();
+    if (dtype.kind() == 'f' && !dtype.equal(py::dtype::of<float>())) {
+        in.array = py::array_t<float, py::array::forcecast>::ensure(in.array);
+        if (!in.array) throw py::error_already_set();
+        dtype = in.array.dtype();
+    }
+    if (dtype.is(py::dtype::of<std::uint8_t>()) || dtype.equal(py::dtype::of<std::uint8_t>())) {
         in.bytes = 1;
-    else if (dtype.equal(py::dtype::of<std::uint16_t>()))
+    } else if (dtype.equal(py::dtype::of<std::uint16_t>())) {
         in.bytes = 2;
-    else
-        throw py::type_error(std::string(role) + " must hold uint8 or uint16 samples, not " +
+    } else if (dtype.equal(py::dtype::of<float>())) {
+        in.bytes = sizeof(float);
+        in.floating = true;
+    } else {
+        throw py::type_error(std::string(role) + " must hold uint8, uint16 or float samples, not " +
                              textOf(dtype));
+    }
     const py::ssize_t ndim = in.array.ndim();
     const bool shaped =
         ndim == 2 || (ndim == 3 && in.array.shape(2) >= 1 && in.array.shape(2) <= kMaxChannels);
@@ -124,10 +177,15 @@ bool TileSource::direct(const ArrayInput& in, int bytes, const int channelOf[4])
     return true;
 }
 
-void TileSource::copied(const ArrayInput& in, int bytes, const int channelOf[4], int samples) {
+void TileSource::copied(const ArrayInput& in, int bytes, const int channelOf[4], int samples,
+                        const ColourScale& scale) {
     const std::size_t count = static_cast<std::size_t>(in.height) * in.width * samples;
     char* base;
-    if (bytes == 1) {
+    if (in.floating || scale.convert) {
+        m_own16.resize(count);  // the caller keys converted pictures at 16 bits
+        convertSamples(in, channelOf, samples, scale, m_own16.data());
+        base = reinterpret_cast<char*>(m_own16.data());
+    } else if (bytes == 1) {
         m_own8.resize(count);
         copySamples(in, bytes, channelOf, samples, m_own8.data());
         base = reinterpret_cast<char*>(m_own8.data());
@@ -142,12 +200,31 @@ void TileSource::copied(const ArrayInput& in, int bytes, const int channelOf[4],
     m_image = {slots[kR], slots[kG], slots[kB], slots[kA], samples, samples * in.width};
 }
 
-void TileSource::colour(const ArrayInput& in, int bytes, bool withAlpha) {
+void TileSource::colour(const ArrayInput& in, int bytes, bool withAlpha, const ColourScale& scale) {
     int channelOf[4];
     slotChannels(in.channels, channelOf);
     // The keyer never reads a foreground's alpha: the slot then repeats red.
     if (!withAlpha && channelOf[kA] < 0) channelOf[kA] = channelOf[kR];
-    if (!direct(in, bytes, channelOf)) copied(in, bytes, channelOf, kMaxChannels);
+    if (scale.convert || !direct(in, bytes, channelOf))
+        copied(in, bytes, channelOf, kMaxChannels, scale);
+}
+
+void TileSource::ownOutput(int width, int height) {
+    m_own16.assign(static_cast<std::size_t>(width) * height * kMaxChannels, 0);
+    std::uint16_t* base = m_own16.data();
+    m_image = {base + kR, base + kG, base + kB, base + kA, kMaxChannels, kMaxChannels * width};
+}
+
+void keyedToFloat(const std::uint16_t* keyed, const ArrayInput& out, float headroom) {
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x)
+            for (int s = 0; s < kMaxChannels; ++s) {
+                float value = *keyed++ * (1.0f / kMax16);
+                if (s < kA && headroom != 1) value *= headroom;
+                std::memcpy(
+                    out.data + y * out.rowStride + x * out.pixelStride + s * out.channelStride,
+                    &value, sizeof value);
+            }
 }
 
 bool TileSource::output(const ArrayInput& in, int bytes) {

@@ -5,7 +5,8 @@
 // grey and stands for R, G, B and alpha alike; two channels are grey and alpha; three are
 // R, G, B without alpha; four are R, G, B, A. A channel the picture lacks reads as 0. Images
 // of 8-bit samples keyed together with 16-bit ones are widened (v * 257), as the host widens
-// them.
+// them. Float pictures (and any picture given a headroom) are keyed at 16 bits, their samples
+// converted as the host program converts a float file (see ColourScale).
 //
 // An ArrayInput is captured while the interpreter lock is held; everything after that runs
 // without it.
@@ -33,7 +34,8 @@ struct ArrayInput {
     int height = 0;
     int width = 0;
     int channels = 0;  // 1 for a 2-D array
-    int bytes = 1;     // 1 (uint8) or 2 (uint16)
+    int bytes = 1;     // 1 (uint8), 2 (uint16) or 4 (float32)
+    bool floating = false;
     // Byte strides of rows, pixels and channels.
     std::ptrdiff_t rowStride = 0;
     std::ptrdiff_t pixelStride = 0;
@@ -41,9 +43,22 @@ struct ArrayInput {
 };
 
 // Checks and captures `object` as a picture for the role named `role` ("fg", "holdout"...):
-// a uint8 or uint16 array of shape (height, width) or (height, width, 1..4). Raises TypeError
-// for another type or dtype and ValueError for another shape, naming the role.
+// a uint8, uint16 or floating-point array of shape (height, width) or (height, width, 1..4).
+// Floats of another width than 32 bits are converted to float32 first, as a float file is read.
+// Raises TypeError for another type or dtype and ValueError for another shape, naming the role.
 ArrayInput captureArray(const py::handle& object, const char* role);
+
+// How a picture's R, G and B reach a 16-bit keyer when it is converted rather than addressed:
+// its value (integers divided by their maximum) times `factor`, the reciprocal of the headroom
+// (1: as it is). Alpha and mattes are never scaled.
+struct ColourScale {
+    bool convert = false;  // convert even an integer picture (a headroom was given)
+    float factor = 1;
+};
+
+// A keyed 16-bit sample as a float, as the host program writes a keyed picture to a float
+// file: the sample over 65535, R, G and B then multiplied by the headroom.
+void keyedToFloat(const std::uint16_t* keyed, const ArrayInput& out, float headroom);
 
 // The sample index within a picture's channels that a channel letter selects, as the host
 // program maps file channels: -1 when the picture has no such channel.
@@ -59,19 +74,23 @@ public:
     TileSource& operator=(const TileSource&) = delete;
 
     // R, G and B, and alpha when `withAlpha` (a picture without alpha then reads 0 there).
-    void colour(const ArrayInput& input, int bytes, bool withAlpha);
+    void colour(const ArrayInput& input, int bytes, bool withAlpha, const ColourScale& scale);
     // The one matte channel the letter selects, in the image's alpha slot.
     void matte(const ArrayInput& input, int bytes, char letter);
     // An output over the picture's own R, G, B and A samples; false when the picture's layout
     // cannot be addressed as it is (it is then left alone).
     bool output(const ArrayInput& input, int bytes);
+    // A 16-bit R, G, B, A output of its own, rows packed, for a result converted afterwards.
+    void ownOutput(int width, int height);
+    const std::uint16_t* own16() const { return m_own16.data(); }
 
     const TileImage& image() const { return m_image; }
 
 private:
     // Addresses the picture's samples directly; false when its layout does not allow it.
     bool direct(const ArrayInput& input, int bytes, const int channelOf[4]);
-    void copied(const ArrayInput& input, int bytes, const int channelOf[4], int samples);
+    void copied(const ArrayInput& input, int bytes, const int channelOf[4], int samples,
+                const ColourScale& scale = {});
 
     TileImage m_image{};
     std::vector<std::uint8_t> m_own8;

@@ -1,6 +1,7 @@
 #include "python/KeyerCore.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <optional>
 
@@ -32,10 +33,27 @@ int threadCount(const py::handle& threads) {
     return static_cast<int>(std::min<long>(n, 1 << 16));
 }
 
+// The headroom given, a finite number above 0 whose reciprocal is one too.
+float headroomOf(const py::handle& headroom) {
+    if (headroom.is_none()) return 1;
+    if (py::isinstance<py::bool_>(headroom) ||
+        !(py::isinstance<py::int_>(headroom) || py::isinstance<py::float_>(headroom)))
+        throw py::type_error("headroom must be a number, not " +
+                             textOf(py::type::handle_of(headroom).attr("__name__")));
+    const float value = static_cast<float>(headroom.cast<double>());
+    if (!(value > 0) || !std::isfinite(value) || !std::isfinite(1 / value))
+        throw py::value_error(
+            "headroom must be a number above 0 (1 keeps values as they are), "
+            "not " +
+            textOf(headroom));
+    return value;
+}
+
 // The output array: a new one, or `out` checked against what the keyer writes.
-py::array outputArray(const py::handle& out, const ArrayInput& fg, int bytes) {
-    const py::dtype dtype =
-        bytes == 1 ? py::dtype::of<std::uint8_t>() : py::dtype::of<std::uint16_t>();
+py::array outputArray(const py::handle& out, const ArrayInput& fg, int bytes, bool floating) {
+    const py::dtype dtype = floating     ? py::dtype::of<float>()
+                            : bytes == 1 ? py::dtype::of<std::uint8_t>()
+                                         : py::dtype::of<std::uint16_t>();
     if (out.is_none()) {
         std::vector<py::ssize_t> shape = {fg.height, fg.width, kOutputChannels};
         return py::array(dtype, shape);
@@ -92,12 +110,17 @@ void KeyerCore::set(const py::dict& values) {
 
 py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
                          const py::handle& holdObject, const py::handle& garbageObject,
-                         const py::handle& threadsObject, const py::handle& outObject) {
+                         const py::handle& threadsObject, const py::handle& outObject,
+                         const py::handle& headroomObject) {
     const ArrayInput fg = captureArray(fgObject, "fg");
     const std::optional<ArrayInput> bg = optionalArray(bgObject, "bg");
     const std::optional<ArrayInput> hold = optionalArray(holdObject, "holdout");
     const std::optional<ArrayInput> garbage = optionalArray(garbageObject, "garbage");
     const int threads = threadCount(threadsObject);
+    const float headroom = headroomOf(headroomObject);
+    // Float pictures, and pictures given a headroom, are keyed at 16 bits through their values.
+    const ColourScale scale{headroom != 1, 1 / headroom};
+    bool floating = fg.floating || scale.convert;
 
     int bytes = fg.bytes;
     const std::pair<const char*, const std::optional<ArrayInput>*> others[] = {
@@ -110,8 +133,10 @@ py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
                                   sizeText(fg) +
                                   ": every picture keyed together has the same size");
         bytes = std::max(bytes, a.bytes);
+        floating = floating || a.floating;
     }
-    py::array out = outputArray(outObject, fg, bytes);
+    if (floating) bytes = 2;
+    py::array out = outputArray(outObject, fg, bytes, floating);
     // The keyer writes its output over the foreground only where they are the same samples.
     const bool inPlace = sameLayout(out, fg.array);
     for (const auto& [role, input] : others)
@@ -121,7 +146,9 @@ py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
         throw py::value_error("out shares memory with fg but is not fg itself");
     const ArrayInput dst = captureArray(out, "out");
     TileSource dstSource;
-    if (!dstSource.output(dst, bytes))
+    if (floating)
+        dstSource.ownOutput(fg.width, fg.height);  // converted into out after the keying
+    else if (!dstSource.output(dst, bytes))
         throw py::value_error(
             "out's strides are not whole, non-negative numbers of samples; pass an array made "
             "by numpy.empty or none");
@@ -141,9 +168,9 @@ py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
     {
         py::gil_scoped_release unlocked;
         TileSource fgSource, bgSource, holdSource, garbageSource;
-        fgSource.colour(fg, bytes, false);
+        fgSource.colour(fg, bytes, false, scale);
         // The composite takes its alpha from the background plate's, 0 where it has none.
-        if (bg) bgSource.colour(*bg, bytes, true);
+        if (bg) bgSource.colour(*bg, bytes, true, scale);
 
         std::lock_guard<std::mutex> lock(m_keying);
         const KeyerTransfer transfer = keyerTransfer(params, m_engine);
@@ -162,6 +189,7 @@ py::array KeyerCore::key(const py::handle& fgObject, const py::handle& bgObject,
                 tile.garbage = garbageSource.image();
             }
             renderResult = renderBands(m_engine, bytes, fg.width, fg.height, tile, threads);
+            if (renderResult == 0 && floating) keyedToFloat(dstSource.own16(), dst, headroom);
         }
     }
     checkMakeLuts(tablesResult);

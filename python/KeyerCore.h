@@ -31,10 +31,13 @@ public:
     void set(const py::dict& values);
 
     // Keys fg (and the optional images, each None or an array of fg's size) into `out` (None
-    // for a new array): RGBA of the widest sample type among the inputs. Releases the
-    // interpreter lock while it keys.
+    // for a new array): RGBA of the widest sample type among the inputs, or float32 when a
+    // picture is float or `headroom` is not 1 (R, G and B of fg and bg are then divided by it
+    // before the keying and multiplied by it after). Releases the interpreter lock while it
+    // keys.
     py::array key(const py::handle& fg, const py::handle& bg, const py::handle& holdout,
-                  const py::handle& garbage, const py::handle& threads, const py::handle& out);
+                  const py::handle& garbage, const py::handle& threads, const py::handle& out,
+                  const py::handle& headroom);
 
     // Parameter changes the engine has reported since the keyer was made: a picture keyed with
     // unchanged parameters adds none, and so rebuilds no table.

@@ -111,7 +111,7 @@ PYBIND11_MODULE(_zephra, m) {
         .def(py::init<>())
         .def("set", &KeyerCore::set, py::arg("values"))
         .def("key", &KeyerCore::key, py::arg("fg"), py::arg("bg"), py::arg("holdout"),
-             py::arg("garbage"), py::arg("threads"), py::arg("out"))
+             py::arg("garbage"), py::arg("threads"), py::arg("out"), py::arg("headroom"))
         .def_property_readonly("changes", &KeyerCore::changes);
 
     zephra_python::bindEngine(m);

@@ -106,7 +106,7 @@ def main():
     text = HEAD + '''
 def key(fg: Picture, bg: Optional[Picture] = None, holdout: Optional[Picture] = None,
         garbage: Optional[Picture] = None, %s, threads: Optional[int] = None,
-        out: Optional[Picture] = None, *,
+        out: Optional[Picture] = None, headroom: float = 1, *,
         %s) -> Picture: ...
 
 class Keyer:
@@ -120,7 +120,8 @@ class Keyer:
     def changes(self) -> int: ...
     def __call__(self, fg: Picture, bg: Optional[Picture] = None,
                  holdout: Optional[Picture] = None, garbage: Optional[Picture] = None, *,
-                 threads: Optional[int] = None, out: Optional[Picture] = None) -> Picture: ...
+                 threads: Optional[int] = None, out: Optional[Picture] = None,
+                 headroom: float = 1) -> Picture: ...
 ''' % (parameter(by_name["output"], True), keyword,
        ",\n        ".join(parameter(a, True) for a in args), changes)
     with open(sys.argv[1], "w") as f:

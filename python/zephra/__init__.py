@@ -56,7 +56,7 @@ def _closest(word, candidates):
 
 
 def _unknown_parameter(name):
-    close = _closest(name, PARAMETERS + _IMAGES + ("threads", "out"))
+    close = _closest(name, PARAMETERS + _IMAGES + ("threads", "out", "headroom"))
     hint = ("; did you mean " + " or ".join(repr(c) for c in close) + "?") if close else (
         "; the parameters are " + ", ".join(PARAMETERS))
     return TypeError("unknown parameter %r%s" % (name, hint))
@@ -175,9 +175,10 @@ class Keyer:
         """Parameter changes the engine has reported so far (each one may rebuild tables)."""
         return self._core.changes
 
-    def __call__(self, fg, bg=None, holdout=None, garbage=None, *, threads=None, out=None):
-        """Keys one picture; see zephra.key for the images, threads and out."""
-        return self._core.key(fg, bg, holdout, garbage, threads, out)
+    def __call__(self, fg, bg=None, holdout=None, garbage=None, *, threads=None, out=None,
+                 headroom=1):
+        """Keys one picture; see zephra.key for the images, threads, out and headroom."""
+        return self._core.key(fg, bg, holdout, garbage, threads, out, headroom)
 
     def __repr__(self):
         changed = ", ".join("%s=%r" % item for item in self._given.items())
@@ -185,8 +186,9 @@ class Keyer:
 
 
 def key(fg, bg=None, holdout=None, garbage=None, output="composite", threads=None, out=None,
-        **params):
-    return Keyer(output=output, **params)(fg, bg, holdout, garbage, threads=threads, out=out)
+        headroom=1, **params):
+    return Keyer(output=output, **params)(fg, bg, holdout, garbage, threads=threads, out=out,
+                                          headroom=headroom)
 
 
 def _parameter_lines():
@@ -216,11 +218,13 @@ key.__doc__ = """Keys a foreground shot against its screen colour and returns th
 
     comp = zephra.key(fg, bg, rScreen=0.05, gScreen=0.11, bScreen=0.40)
 
-Images: numpy arrays of one size, uint8 or uint16 samples; shape (height, width, 3) for
-R, G, B or (height, width, 4) for R, G, B, A; a 2-D array (or one channel) is grey and
+Images: numpy arrays of one size, uint8, uint16 or float samples; shape (height, width, 3)
+for R, G, B or (height, width, 4) for R, G, B, A; a 2-D array (or one channel) is grey and
 stands for every channel; two channels are grey and alpha. A channel a picture lacks reads
 as 0. Pictures of 8-bit samples keyed with 16-bit ones are widened (v * 257) and the result
-is 16-bit. Any strides are taken; arrays the engine cannot address directly are copied.
+is 16-bit. Float pictures (0 to 1) are keyed at 16 bits, values outside 0..1 clipped, and
+the result is float32. Any strides are taken; arrays the engine cannot address directly are
+copied.
 
   fg: the foreground shot.
   bg: the background plate, or None (a composite is then made over black).
@@ -230,6 +234,9 @@ is 16-bit. Any strides are taken; arrays the engine cannot address directly are 
       Every count gives the same samples.
   out: None for a new array, or an array of shape (height, width, 4) and the result's
       sample type to write into (it may be fg itself when fg is such an array).
+  headroom: a number above 0 that R, G and B of fg and bg are divided by before the keying
+      and multiplied by after, so that values up to it survive (a linear plate's
+      highlights); the result is then float32. 1 (the default): values as they are.
 
 Returns an array of shape (height, width, 4): R, G, B and the keyer's alpha. The keyer
 releases the interpreter lock while it works.

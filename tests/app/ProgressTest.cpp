@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "app/Progress.h"
 #include "app/StderrCapture.h"
+#include "sdk/base/PXiStandardError.h"
 
 namespace pxhost {
 namespace {
@@ -71,6 +75,31 @@ TEST(StderrCapture, CollectsBothStreamsAndRestores) {
     } catch (int) {
     }
     EXPECT_EQ(capture.end(), "");
+}
+
+// What another thread (a node in a render) writes under the standard-error lock waits for a
+// capture to end: it is neither taken for the reader's messages nor lost.
+TEST(StderrCaptureThreads, AWriteUnderTheLockWaitsForTheCapture) {
+    StderrCapture outside;  // what reaches standard error after the capture
+    StderrCapture reading;
+    outside.begin();
+    std::string captured;
+    std::atomic<bool> capturing{false};
+    std::thread node([&] {
+        while (!capturing) std::this_thread::yield();
+        const PXiStandardErrorLock printing;
+        std::fputs("node\n", stderr);
+    });
+    {
+        StderrCaptureScope scope(reading);
+        capturing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // time to write, if it could
+        std::fputs("reader\n", stderr);
+        captured = scope.end();
+    }
+    node.join();
+    EXPECT_EQ(captured, "reader\n");
+    EXPECT_EQ(outside.end(), "node\n");
 }
 
 }  // namespace

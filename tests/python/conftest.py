@@ -46,6 +46,13 @@ def matte(height, width, dtype, channels=None, seed=3):
 
 
 def to_samples(values, dtype, channels, rng):
+    if np.issubdtype(dtype, np.floating):
+        # Values as they are, the grain's few below 0 included; a random alpha of 0..1.
+        samples = values.astype(dtype)
+        if channels == 4 and samples.shape[-1] == 3:
+            alpha = rng.random(samples.shape[:2]).astype(dtype)
+            samples = np.concatenate([samples, alpha[..., None]], axis=-1)
+        return np.ascontiguousarray(samples)
     top = np.iinfo(dtype).max
     samples = np.clip(np.rint(values * top), 0, top).astype(dtype)
     if channels == 4 and samples.shape[-1] == 3:

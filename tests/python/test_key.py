@@ -1,5 +1,5 @@
-"""zephra.key and zephra.Keyer: threads, strides, output arrays, table rebuilding, and the
-errors that bad input gets."""
+"""zephra.key and zephra.Keyer: threads, strides, output arrays, float pictures and
+headroom, table rebuilding, and the errors that bad input gets."""
 
 import threading
 
@@ -56,6 +56,22 @@ def test_out_receives_the_result_and_fg_may_be_keyed_in_place(pictures):
     assert np.array_equal(inplace, expected)
 
 
+def test_a_headroom_keys_brighter_pictures_like_the_plain_ones():
+    # A power of two scales floats exactly: the keyer sees the same samples, and only the
+    # result's colour is multiplied back. Float64 arrays key as the float32 they hold.
+    fg, bg = blue_screen(H, W, np.float32, 4), plate(H, W, np.float32, 3)
+    plain = zephra.key(fg, bg, **SCREEN)
+    assert plain.dtype == np.float32
+    bright_fg, bright_bg = fg.copy(), 4 * bg
+    bright_fg[..., :3] *= 4
+    bright = zephra.key(bright_fg.astype(np.float64), bright_bg, headroom=4, **SCREEN)
+    assert np.array_equal(bright[..., :3], 4 * plain[..., :3])
+    assert np.array_equal(bright[..., 3], plain[..., 3])
+    # Keyed in place over a float foreground.
+    zephra.key(bright_fg, bright_bg, headroom=4, out=bright_fg, **SCREEN)
+    assert np.array_equal(bright_fg, bright)
+
+
 def test_a_keyer_rebuilds_only_when_parameters_change(pictures):
     fg, bg, _, _ = pictures
     k = zephra.Keyer(**SCREEN)
@@ -79,8 +95,14 @@ def test_a_keyer_rebuilds_only_when_parameters_change(pictures):
 
 
 @pytest.mark.parametrize("call, error, words", [
-    (lambda fg: zephra.key(fg.astype(np.float32)), TypeError, "uint8 or uint16"),
-    (lambda fg: zephra.key(fg.astype(np.int16)), TypeError, "uint8 or uint16"),
+    (lambda fg: zephra.key(fg.astype(np.int16)), TypeError, "uint8, uint16 or float"),
+    (lambda fg: zephra.key(fg.astype(np.complex64)), TypeError, "uint8, uint16 or float"),
+    (lambda fg: zephra.key(fg, headroom=0), ValueError, "headroom must be a number above 0"),
+    (lambda fg: zephra.key(fg, headroom=float("inf")), ValueError, "headroom"),
+    (lambda fg: zephra.key(fg, headroom=1e-300), ValueError, "headroom"),
+    (lambda fg: zephra.key(fg, headroom="2"), TypeError, "headroom must be a number"),
+    (lambda fg: zephra.key(fg, headroom=2, out=np.zeros((H, W, 4), np.uint8)), TypeError,
+     "float32"),
     (lambda fg: zephra.key(fg.tolist()), TypeError, "numpy array"),
     (lambda fg: zephra.key(np.zeros((H, W, 5), np.uint8)), ValueError, "1 to 4 channels"),
     (lambda fg: zephra.key(np.zeros(W, np.uint8)), ValueError, "shape"),

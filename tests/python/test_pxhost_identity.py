@@ -12,7 +12,7 @@ import zephra
 from conftest import blue_screen, matte, plate
 
 H, W = 41, 67
-U8, U16 = np.uint8, np.uint16
+U8, U16, F32 = np.uint8, np.uint16, np.float32
 
 # name: (pictures, parameters). Pictures: fg, bg, holdout, garbage as (kind, dtype,
 # channels) or None.
@@ -48,20 +48,33 @@ CASES = {
     "unknown-output-name-and-rounding": (
         (("fg", U8, 3), ("bg", U8, 4), None, None),
         dict(rScreen=0.123456, gScreen=0.00004, bScreen=0.87654321, rFgBias=0.41234)),
+    # Float pictures are keyed at 16 bits; a headroom divides the colour of every FileIn of
+    # fg and bg (integer ones too) and multiplies the result's back.
+    "float-with-8-bit-plate": (
+        (("fg", F32, 3), ("bg", U8, 3), ("matte", F32, None), None),
+        dict(rScreen=0.05, gScreen=0.11, bScreen=0.4, screenRange=0.05)),
+    "float-headroom": (
+        (("fg", F32, 4), ("bg", U16, 4), None, ("matte", F32, 3)),
+        dict(output="unpremultiplied", rScreen=0.05, gScreen=0.11, bScreen=0.4, headroom=6,
+             garbageChannel="G")),
 }
 
 MAKERS = {"fg": blue_screen, "bg": plate, "matte": matte}
 ROLES = ("fg", "bg", "holdout", "garbage")
 
 
-def pictures(spec, seed):
+def pictures(spec, seed, headroom):
     made = []
     for i, entry in enumerate(spec):
         if entry is None:
             made.append(None)
             continue
         kind, dtype, channels = entry
-        made.append(MAKERS[kind](H, W, dtype, channels, seed=seed + i))
+        picture = MAKERS[kind](H, W, dtype, channels, seed=seed + i)
+        if dtype == F32 and kind != "matte":
+            picture[..., :3] *= headroom  # highlights up to it, and a few beyond
+            picture[:2, :2, :3] = 1.5 * headroom
+        made.append(picture)
     return made
 
 
@@ -69,7 +82,7 @@ def write_tiff(path, array):
     if array.ndim == 2:
         array = array[..., None]  # OpenImageIO takes (height, width, channels)
     channels = array.shape[2]
-    fmt = oiio.UINT8 if array.dtype == np.uint8 else oiio.UINT16
+    fmt = {np.uint8: oiio.UINT8, np.uint16: oiio.UINT16, np.float32: oiio.FLOAT}[array.dtype.type]
     spec = oiio.ImageSpec(array.shape[1], array.shape[0], channels, fmt)
     spec.attribute("oiio:UnassociatedAlpha", 1)
     out = oiio.ImageOutput.create(path)
@@ -83,9 +96,7 @@ def read_tiff(path):
     config.attribute("oiio:UnassociatedAlpha", 1)
     inp = oiio.ImageInput.open(path, config)
     assert inp, oiio.geterror()
-    spec = inp.spec()
-    fmt = oiio.UINT8 if spec.format == oiio.UINT8 else oiio.UINT16
-    data = inp.read_image(fmt)
+    data = inp.read_image(inp.spec().format)
     inp.close()
     return data
 
@@ -99,7 +110,10 @@ def script_value(value):
 def pxhost_call(files, params):
     """Zephra_1v4 with every parameter written out in declaration order (none when no
     parameter is given, so that the script's own defaults apply)."""
-    images = [('FileIn("%s")' % f) if f else "0" for f in files]
+    params = dict(params)
+    headroom = params.pop("headroom", 1)
+    images = [('FileIn("%s", headroom = %r)' % (f, headroom if i < 2 else 1)) if f else "0"
+              for i, f in enumerate(files)]
     if not params:
         return "Zephra_1v4(%s)" % ", ".join(images)
     values = zephra.Keyer(**params).params
@@ -115,7 +129,7 @@ def pxhost_results(tmp_path_factory):
     folder = tmp_path_factory.mktemp("pxhost")
     lines, made = [], {}
     for n, (name, (spec, params)) in enumerate(CASES.items()):
-        inputs = pictures(spec, seed=10 * n)
+        inputs = pictures(spec, 10 * n, params.get("headroom", 1))
         files = []
         for role, picture in zip(ROLES, inputs):
             if picture is None:
@@ -125,7 +139,9 @@ def pxhost_results(tmp_path_factory):
             write_tiff(path, picture)
             files.append(path)
         out = str(folder / ("%s-out.tif" % name))
-        lines.append('FileOut(%s, "%s");' % (pxhost_call(files, params), out))
+        floating = any(p is not None and p.dtype == F32 for p in inputs)
+        lines.append('FileOut(%s, "%s", depth = "%s");' % (
+            pxhost_call(files, params), out, "float" if floating else ""))
         made[name] = (inputs, out)
     script = folder / "cases.pxs"
     script.write_text("\n".join(lines) + "\n")
