@@ -149,9 +149,9 @@ ZEPHRA_KEYING_PASS void lookUpMatteChunk(const std::int16_t* lut, const Plane<co
 }
 
 // Pass 2: arithmetic only. Leaves the colour after the screen subtraction and hold-out in
-// rows 0 to 2 of s.f, the hold-out share in d, and the unpremultiply's divisor entry and
-// alpha.
-template <bool Ref, bool Hold>
+// rows 0 to 2 of s.f, the unpremultiply's divisor entry and alpha, and with Shares the
+// hold-out share in d (only the status view shows it; the others leave d unwritten).
+template <bool Ref, bool Hold, bool Shares>
 ZEPHRA_KEYING_PASS void subtractScreen(const KeyTables& t, KeyingScratch& s, int (&d)[kChunk],
                                        int n) {
     int(&f0)[kChunk] = s.f[0];
@@ -188,7 +188,7 @@ ZEPHRA_KEYING_PASS void subtractScreen(const KeyTables& t, KeyingScratch& s, int
             v2 = v2 > kWhite ? kWhite : v2;
             ai += share;
         }
-        d[i] = share;
+        if constexpr (Shares) d[i] = share;
         f0[i] = v0;
         f1[i] = v1;
         f2[i] = v2;
@@ -300,7 +300,8 @@ ZEPHRA_KEYING_PASS void keyChunk(const KeyTables& t, const ChunkInputs<T>& in, K
     if constexpr (Garbage)
         lookUpMatteChunk<T, Step>(t.garbageLut, in.garbage, in.garbageAt, in.garbageUniform, kOne,
                                   s.g, n);
-    subtractScreen<Ref, Hold>(t, s, out.d, n);
+    // The views that show the colour never show the hold-out share.
+    subtractScreen<Ref, Hold, !Colour>(t, s, out.d, n);
 
     // Only the composites look at the chunk as a whole.
     out.clear = false;

@@ -111,7 +111,7 @@ constexpr int kChunk = 64;
 struct KeyedChunk {
     int v[3][kChunk];  // corrected unpremultiplied colour, internal units
     int m[kChunk];     // matte, Q12
-    int d[kChunk];     // hold-out share, Q12 (0 without hold-out)
+    int d[kChunk];     // hold-out share, Q12 (0 without hold-out); unwritten where colour is keyed
     bool clear;        // every matte is 0; the colour is left out unless the view shows it
     bool opaque;       // every matte is 4096
 };
