@@ -38,12 +38,13 @@ struct ChunkInputs {
 
 // What one pass hands to the next, channel by channel.
 struct KeyingScratch {
-    int f[4][kChunk];   // rows 0 to 2 the colour, internal units; row 3 the screen amount
-    int k[3][kChunk];   // screen colour to remove (reference only)
-    int h[kChunk];      // hold-out strength, 0 where the sample is 0
-    int g[kChunk];      // garbage keep factor, 4096 where the sample is 0
-    int entry[kChunk];  // unpremultiply table entry
-    int a[kChunk];      // raw alpha after steps 5 to 7
+    int f[4][kChunk];      // rows 0 to 2 the colour, internal units; row 3 the screen amount
+    int k[3][kChunk];      // screen colour to remove (reference only)
+    int h[kChunk];         // hold-out strength, 0 where the sample is 0
+    int g[kChunk];         // garbage keep factor, 4096 where the sample is 0
+    int dividend[kChunk];  // the unpremultiply F * C / d: C, 4096 or 16383
+    int divisor[kChunk];   // and d, 1 .. 16383
+    int a[kChunk];         // raw alpha after steps 5 to 7
 };
 
 // Pass 1: the foreground's colour in internal units, its screen projection and the screen
@@ -149,7 +150,7 @@ ZEPHRA_KEYING_PASS void lookUpMatteChunk(const std::int16_t* lut, const Plane<co
 }
 
 // Pass 2: arithmetic only. Leaves the colour after the screen subtraction and hold-out in
-// rows 0 to 2 of s.f, the unpremultiply's divisor entry and alpha, and with Shares the
+// rows 0 to 2 of s.f, the unpremultiply's dividend and divisor and alpha, and with Shares the
 // hold-out share in d (only the status view shows it; the others leave d unwritten).
 template <bool Ref, bool Hold, bool Shares>
 ZEPHRA_KEYING_PASS void subtractScreen(const KeyTables& t, KeyingScratch& s, int (&d)[kChunk],
@@ -195,12 +196,13 @@ ZEPHRA_KEYING_PASS void subtractScreen(const KeyTables& t, KeyingScratch& s, int
         // 7. unpremultiply: if the brightest channel X exceeds the alpha, the alpha is
         // raised to it and the colour scaled so that X becomes 1.0 (F * 16383 / X,
         // 1 <= X <= 16383); otherwise the colour is divided by the alpha (F * 4096 / A).
-        // With A = 0 in the second case X * 4096 <= 0, so every F is already 0, and
-        // entry 0 of the table keeps it 0.
+        // With A = 0 in the second case X * 4096 <= 0, so every F is already 0, and any
+        // divisor keeps it 0: it takes 1.
         int x = v0 > v1 ? v0 : v1;
         x = x > v2 ? x : v2;
         const bool brightest = x * kOne > ai * kWhite;
-        s.entry[i] = brightest ? UnpremultiplyTable::kBrightestBase + x : ai;
+        s.dividend[i] = brightest ? kWhite : kOne;
+        s.divisor[i] = brightest ? x : (ai > 0 ? ai : 1);
         s.a[i] = brightest ? divideBy16383(x * kOne) : ai;
     }
 }
@@ -214,33 +216,42 @@ ZEPHRA_KEYING_PASS int matteOf(const std::int16_t* matteLut, const KeyingScratch
     return m;
 }
 
-// Pass 3 for one pixel: 7. the unpremultiply, finished (the quotients are below 16384 and
-// are used as indices as they come); 8. the colour correction.
+// Pass 3 before the colour correction: 7. the unpremultiply, finished, in place in rows 0 to
+// 2 of s.f. Arithmetic only, several pixels at a time.
+ZEPHRA_KEYING_PASS void unpremultiply(KeyingScratch& s, int n) {
+    int(&f0)[kChunk] = s.f[0];
+    int(&f1)[kChunk] = s.f[1];
+    int(&f2)[kChunk] = s.f[2];
+    for (int i = 0; i < n; ++i) {
+        const double scale = unpremultiplyScale(s.dividend[i], s.divisor[i]);
+        f0[i] = unpremultiplied(f0[i], scale);
+        f1[i] = unpremultiplied(f1[i], scale);
+        f2[i] = unpremultiplied(f2[i], scale);
+    }
+}
+
+// Pass 3 for one pixel: 8. the colour correction of the unpremultiplied colour (the
+// quotients are below 16384 and are used as indices as they come).
 struct ColourCorrection {
     const std::int16_t* channel[3];
-    const std::uint64_t* reciprocal;
 };
 
 ZEPHRA_KEYING_PASS ColourCorrection colourCorrectionOf(const KeyTables& t) {
-    return {{t.fgCorrectLut[0], t.fgCorrectLut[1], t.fgCorrectLut[2]}, kUnpremultiply.m};
+    return {{t.fgCorrectLut[0], t.fgCorrectLut[1], t.fgCorrectLut[2]}};
 }
 
 ZEPHRA_KEYING_PASS void correctColour(const ColourCorrection& c, const KeyingScratch& s,
                                       int (&v)[3][kChunk], int i) {
-    constexpr int shift = UnpremultiplyTable::shift;
-    const std::uint64_t scale = c.reciprocal[unsigned(s.entry[i])];
-    const std::uint64_t u0 = (std::uint64_t(std::uint32_t(s.f[0][i])) * scale) >> shift;
-    const std::uint64_t u1 = (std::uint64_t(std::uint32_t(s.f[1][i])) * scale) >> shift;
-    const std::uint64_t u2 = (std::uint64_t(std::uint32_t(s.f[2][i])) * scale) >> shift;
-    v[0][i] = c.channel[0][u0];
-    v[1][i] = c.channel[1][u1];
-    v[2][i] = c.channel[2][u2];
+    v[0][i] = c.channel[0][unsigned(s.f[0][i])];
+    v[1][i] = c.channel[1][unsigned(s.f[1][i])];
+    v[2][i] = c.channel[2][unsigned(s.f[2][i])];
 }
 
 // Pass 3, every colour shown: matte and colour in one loop.
 template <bool Garbage>
-ZEPHRA_KEYING_PASS void matteAndColourPass(const KeyTables& t, const KeyingScratch& s,
-                                           KeyedChunk& out, int n) {
+ZEPHRA_KEYING_PASS void matteAndColourPass(const KeyTables& t, KeyingScratch& s, KeyedChunk& out,
+                                           int n) {
+    unpremultiply(s, n);
     const std::int16_t* const matteLut = t.matteLut;
     const ColourCorrection correction = colourCorrectionOf(t);
 #pragma GCC unroll 4
@@ -264,8 +275,8 @@ ZEPHRA_KEYING_PASS void mattePass(const KeyTables& t, const KeyingScratch& s, Ke
 }
 
 // Pass 3, the colours alone.
-ZEPHRA_KEYING_PASS void colourPass(const KeyTables& t, const KeyingScratch& s, KeyedChunk& out,
-                                   int n) {
+ZEPHRA_KEYING_PASS void colourPass(const KeyTables& t, KeyingScratch& s, KeyedChunk& out, int n) {
+    unpremultiply(s, n);
     const ColourCorrection correction = colourCorrectionOf(t);
 #pragma GCC unroll 4
     for (int i = 0; i < n; ++i) {

@@ -5,9 +5,10 @@
 #include "engine/render/ZephraIsaNamespace.h"
 #include "engine/render/ZephraRenderSetup.h"
 
-// Exact integer division by multiply-and-shift for the renderer's per-pixel divisions.
+// Exact integer division for the renderer's per-pixel divisions: the background alpha's by
+// multiply-and-shift, the unpremultiply's in double precision.
 //
-// All of them share one argument. Write C * 2^s = q * d - e with m = ceil(C * 2^s / d),
+// The multiply-and-shift argument: write C * 2^s = q * d - e with m = ceil(C * 2^s / d),
 // so e = m * d - C * 2^s lies in 0 .. d - 1. Then for an integer f >= 0
 //     f * m / 2^s = (f * C + f * e / 2^s) / d,
 // and as long as f * e < 2^s the added term is below 1: it cannot carry f * C past the next
@@ -16,29 +17,6 @@
 // the plain division.
 
 namespace zephra {
-
-// floor(f * C / d) for f in 0 .. 16383 and d in 1 .. 16383, as (f * m) >> 28 with
-// m = ceil(C * 2^28 / d): f < 2^14 and e < d <= 16383 < 2^14 give f * e < 2^28. The largest
-// product is below 2^14 * (C * 2^28 + 2^14), comfortably inside 64 bits for C <= 16383.
-//
-// Both divisions of the unpremultiply share one table, so that a pixel picks its entry by
-// index alone: entry A (1 .. 4096) gives F * 4096 / A, entry kBrightestBase + X
-// (X 1 .. 16383) gives F * 16383 / X. Entries 0 and kBrightestBase are 0; the renderer
-// divides nothing by 0 (entry 0 only ever meets F = 0).
-struct UnpremultiplyTable {
-    static constexpr int shift = 28;
-    static constexpr int kBrightestBase = 4097;
-    std::uint64_t m[kBrightestBase + 16384];
-
-    constexpr UnpremultiplyTable() : m() {
-        for (int d = 1; d <= 4096; ++d) m[d] = multiplier(4096, d);
-        for (int d = 1; d <= 16383; ++d) m[kBrightestBase + d] = multiplier(16383, d);
-    }
-    static constexpr std::uint64_t multiplier(std::uint64_t c, std::uint64_t d) {
-        return ((c << shift) + d - 1) / d;
-    }
-};
-inline constexpr UnpremultiplyTable kUnpremultiply{};
 
 // floor(n / d) for one divisor d >= 1 fixed per call and any n < 2^28, as (n * m) >> s with
 // s = 28 + ceil(log2 d): e < d <= 2^(s - 28) and n < 2^28 give n * e < 2^s. The multiplier
@@ -65,6 +43,27 @@ namespace ZEPHRA_RENDER_ISA {
 // n / (2^14 - 1) = (n + n / 2^14 + ...) / 2^14, and for this range the first correction
 // term plus 1 is always enough (the tests check every n).
 constexpr int divideBy16383(int n) { return (n + (n >> 14) + 1) >> 14; }
+
+// The unpremultiply's two divisions, F * 4096 / A (A 1 .. 4096) and F * 16383 / X
+// (X 1 .. 16383), truncated, as one multiply in double precision by the pixel's scale:
+//     floor(F * C / d) = trunc(F * fl(C / d) + 2^-20)
+// for every F >= 0 with F * C < 2^28 and every d in 1 .. 16383. One rounded division per
+// pixel serves all three colours, and the vector units do it several pixels at a time.
+//
+// Why it is exact: the quotient t = F * C / d is below 2^28. The scale, the product and the
+// sum each round by at most 2^-53 of their size, so the sum lies within 2^-23 of t + 2^-20
+// (also when the multiply and add are fused, and in x87's wider registers, whose roundings
+// are smaller). Either t is an integer k, or it lies between k + 1/d and k + 1 - 1/d; as
+// 2^-20 + 2^-23 < 1/16383 <= 1/d, the sum lies strictly between k and k + 1 in both cases,
+// and truncating it gives k. The tests check every F up to 16383 with every d besides.
+constexpr double kQuotientBias = 1.0 / double(1 << 20);
+
+// C / d, rounded, for d >= 1.
+inline double unpremultiplyScale(int dividend, int divisor) {
+    return double(dividend) / double(divisor);
+}
+
+inline int unpremultiplied(int f, double scale) { return int(double(f) * scale + kQuotientBias); }
 
 // floor(n / d) for n < 2^28 and the divisor of `div`.
 constexpr std::uint32_t divideExactly(DivisorMultiplier div, std::uint32_t n) {

@@ -2,12 +2,10 @@
 # global or weak name the AVX2 objects define lies in the zephra::avx2 namespace. A shared
 # weak name (an inline function or template instantiated in both) would let the linker keep
 # either copy, and a processor without AVX2 could end up running the AVX2 one.
-# The only exception is data fixed at compile time, identical in every object.
 # Usage: cmake -DOBJECTS=<the engine's object files, ;-separated> -P check_isa_symbols.cmake
 
 # Names are compared mangled: a name of the namespace starts with its nested name.
 set(ownNames "^_Z[A-Z]*N6zephra4avx2")
-set(allowed "^_ZN6zephra14kUnpremultiplyE$")
 set(checked 0)
 set(failures "")
 foreach(object IN LISTS OBJECTS)
@@ -25,7 +23,7 @@ foreach(object IN LISTS OBJECTS)
     # Upper-case kinds are global; V, W (weak) and u (unique global) are shared too.
     if(line MATCHES "^[0-9a-fA-F]+ ([A-Zu]) (.+)$")
       set(name "${CMAKE_MATCH_2}")
-      if(name MATCHES "${ownNames}" OR name MATCHES "${allowed}")
+      if(name MATCHES "${ownNames}")
         continue()
       endif()
       # Sanitizer and toolchain bookkeeping emitted per object, and 32-bit x86's

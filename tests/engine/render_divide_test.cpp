@@ -1,5 +1,5 @@
-// The renderer's multiply-and-shift divisions against plain division, for every operand
-// the pixel code can produce.
+// The renderer's per-pixel divisions against plain division, for every operand the pixel
+// code can produce.
 
 #include <gtest/gtest.h>
 
@@ -10,40 +10,31 @@
 namespace {
 
 using zephra::DivisorMultiplier;
-using zephra::UnpremultiplyTable;
 
-// The unpremultiply as the pixel loops form it: (f * m) >> shift with the entry's multiplier.
-std::uint64_t unpremultiplied(std::uint32_t f, int entry) {
-    return (std::uint64_t(f) * zephra::kUnpremultiply.m[entry]) >> UnpremultiplyTable::shift;
-}
-
-// Counts operands whose multiply-and-shift quotient differs from f * C / d, for d in
-// 1 .. maxDivisor (table entry base + d) and f in 0 .. fMax(d). Plain unsigned arithmetic,
-// one division-free check per operand: q is right when q * d <= f * C < (q + 1) * d.
-long long mismatches(int base, std::uint64_t c, int maxDivisor, int (*fMax)(int)) {
+// Counts operands whose unpremultiply, formed as the pixel loops form it (one scale per
+// divisor, one multiply per colour), differs from f * c / d, for every d in 1 .. maxDivisor
+// and every f in 0 .. 16383. Plain integer arithmetic, one division-free check per operand:
+// q is right when q * d <= f * c < (q + 1) * d.
+long long mismatches(int c, int maxDivisor) {
     long long bad = 0;
     for (int d = 1; d <= maxDivisor; ++d) {
-        const int top = fMax(d);
-        for (int f = 0; f <= top; ++f) {
-            const std::uint64_t q = unpremultiplied(std::uint32_t(f), base + d);
-            const std::uint64_t n = std::uint64_t(f) * c;
-            bad += (q * std::uint64_t(d) > n) | (n >= (q + 1) * std::uint64_t(d));
+        const double scale = zephra::portable::unpremultiplyScale(c, d);
+        for (int f = 0; f <= 16383; ++f) {
+            const std::int64_t q = zephra::portable::unpremultiplied(f, scale);
+            const std::int64_t n = std::int64_t(f) * c;
+            bad += (q * d > n) | (n >= (q + 1) * d);
         }
     }
     return bad;
 }
 
-// Both tables of multipliers over every operand they meet: F * 16383 / X for scaling to the
-// brightest channel (0 <= F <= X <= 16383), and F * 4096 / A for unpremultiplying, over the
-// whole 0 .. 16383 range of F (wider than the colours an alpha admits, in case a caller's
-// tables step outside). The empty entries meet only a colour of 0 and must keep it 0.
-TEST(RenderDivide, MultiplierTablesAreExactForEveryOperand) {
-    EXPECT_EQ(mismatches(UnpremultiplyTable::kBrightestBase, 16383, 16383, [](int d) { return d; }),
-              0);
-    EXPECT_EQ(mismatches(0, 4096, 4096, [](int) { return 16383; }), 0);
-    for (int entry : {0, UnpremultiplyTable::kBrightestBase})
-        for (std::uint32_t f : {0u, 1u, 16383u})
-            EXPECT_EQ(unpremultiplied(f, entry), 0u) << entry << " " << f;
+// Both divisions over the whole range of F, wider than the colours reach (F <= X when scaling
+// to the brightest channel, F * 4096 <= A * 16383 otherwise), in case a caller's tables step
+// outside: F * 16383 / X for scaling to the brightest channel and F * 4096 / A for
+// unpremultiplying.
+TEST(RenderDivide, UnpremultiplyIsExactForEveryOperand) {
+    EXPECT_EQ(mismatches(16383, 16383), 0);
+    EXPECT_EQ(mismatches(4096, 4096), 0);
 }
 
 // The raised alpha of a colour brighter than its alpha: X * 4096 / 16383 for every
