@@ -73,4 +73,19 @@ inline void writeImage(const std::string& path, const Raster& raster, const Writ
     writeImage(path, raster.view(), options);
 }
 
+// A file made in memory (encodeImage), to be put in place later (storeImage): several pictures
+// can then be made into files at once, and put in place one by one, in order.
+struct EncodedImage {
+    SampleStore bytes;  // the file is the first `size` bytes; the store is reused
+    size_t size = 0;
+};
+// Makes the file writeImage would write for the picture into `into`, without touching the
+// file system. Returns false, having made nothing, when that gains nothing or cannot be done:
+// the file is not compressed (its writer only copies samples), or the format's writer writes
+// only straight into files; writeImage then writes the picture. Throws as writeImage does.
+bool encodeImage(const std::string& path, const RasterView& picture, const WriteOptions& options,
+                 EncodedImage& into);
+// Writes the file atomically, as writeImage does. Throws RenderError naming the file on failure.
+void storeImage(const std::string& path, const EncodedImage& file);
+
 }  // namespace pxhost

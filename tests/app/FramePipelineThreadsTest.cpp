@@ -1,9 +1,11 @@
 // The frame pipeline against the plain loop it stands for: the same frames reach each stage and
-// the report, in the same order, with the same failures, whether the stages run on three
-// threads or one; and the frames held at once stay few however long the run.
+// the report, in the same order, with the same failures, whether the stages run on their own
+// threads or all on one; frames are encoded several at once; and the frames held at once stay
+// few however long the run.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -44,9 +46,12 @@ struct Work {
 
 // What a run did: the frames each stage saw and each report, as text.
 struct Record {
-    std::string read, keyed, written, finished;
-    bool keyedOnCaller = true, readOrWrittenOnCaller = false;
+    std::string read, keyed, encoded, written, finished;
+    bool keyedOnCaller = true, fileWorkOnCaller = false;
+    int mostEncodedAtOnce = 0;
 };
+
+constexpr size_t kEncoders = 2;
 
 // A failing stage: "k7" fails frame 7 when keyed; `ends` whether that ends the run.
 struct Plan {
@@ -54,6 +59,7 @@ struct Plan {
     long failFrame = -1;
     bool ends = true;
     bool slowWriter = false;
+    bool slowEncoder = false;
 };
 
 Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threaded) {
@@ -68,7 +74,7 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
         const std::lock_guard<std::mutex> lock(mutex);
         list += std::to_string(frame) + " ";
         if (std::this_thread::get_id() == caller && &list != &r.keyed && &list != &r.finished)
-            r.readOrWrittenOnCaller = true;
+            r.fileWorkOnCaller = true;
         if (std::this_thread::get_id() != caller && &list == &r.keyed) r.keyedOnCaller = false;
     };
     FramePipeline<Work>::Stages stages;
@@ -81,6 +87,19 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
         note(r.keyed, frame);
         failIf('k', frame);
         w.picture->value *= 2;
+    };
+    std::atomic<int> encoding{0};
+    stages.encode = [&](long frame, Work& w) {
+        const int now = ++encoding;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            r.mostEncodedAtOnce = std::max(r.mostEncodedAtOnce, now);
+        }
+        if (plan.slowEncoder) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        --encoding;
+        EXPECT_EQ(w.picture->value, frame * 2);
+        note(r.encoded, frame);
+        failIf('e', frame);
     };
     stages.write = [&](long frame, Work& w) {
         if (plan.slowWriter) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -102,7 +121,7 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
             return true;
         }
     };
-    FramePipeline<Work>::run(frames, stages, threaded);
+    FramePipeline<Work>::run(frames, stages, threaded ? kEncoders : 0);
     return r;
 }
 
@@ -119,8 +138,9 @@ TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
     EXPECT_EQ(threaded.finished, plain.finished);
     EXPECT_EQ(threaded.written, plain.written);
     EXPECT_EQ(threaded.keyed, plain.keyed);
+    EXPECT_EQ(threaded.encoded.size(), plain.encoded.size());
     EXPECT_TRUE(threaded.keyedOnCaller);
-    EXPECT_FALSE(threaded.readOrWrittenOnCaller);
+    EXPECT_FALSE(threaded.fileWorkOnCaller);
     EXPECT_EQ(plain.finished.substr(0, 6), "1 2 3 ");
 }
 
@@ -129,7 +149,7 @@ TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
 // failure that ends the run, no later frame written or reported.
 TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
     const std::vector<long> frames = framesFrom(10, 20);
-    for (char stage : {'r', 'k', 'w'}) {
+    for (char stage : {'r', 'k', 'e', 'w'}) {
         for (bool ends : {true, false}) {
             for (long at : {10L, 17L, 29L}) {
                 SCOPED_TRACE(std::string(1, stage) + std::to_string(at) + (ends ? " ends" : ""));
@@ -150,17 +170,23 @@ TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
     }
 }
 
+// A slow writer or slow encoders hold the frames back: the run never holds more than its few
+// frames in flight. Slow encoders work on several frames at once.
 TEST(FramePipelineThreads, HoldsAFewFramesWhateverTheLength) {
-    Counted::mostAlive = 0;
-    Plan plan;
-    plan.slowWriter = true;
-    const Record r = runPipeline(framesFrom(1, 200), plan, true);
-    EXPECT_EQ(Counted::alive, 0);
-    // One being read (or waiting to be keyed), one being keyed (or waiting to be written), one
-    // being written.
-    constexpr int kMostInFlight = 3;
-    EXPECT_LE(Counted::mostAlive, kMostInFlight);
-    EXPECT_EQ(r.written.size(), r.finished.size());
+    for (const bool slowWriter : {true, false}) {
+        SCOPED_TRACE(slowWriter ? "slow writer" : "slow encoders");
+        Counted::mostAlive = 0;
+        Plan plan;
+        plan.slowWriter = slowWriter;
+        plan.slowEncoder = !slowWriter;
+        const Record r = runPipeline(framesFrom(1, 100), plan, true);
+        EXPECT_EQ(Counted::alive, 0);
+        EXPECT_LE(Counted::mostAlive, static_cast<int>(framesInFlight(kEncoders)));
+        EXPECT_EQ(r.written.size(), r.finished.size());
+        if (!slowWriter) {
+            EXPECT_EQ(r.mostEncodedAtOnce, static_cast<int>(kEncoders));
+        }
+    }
 }
 
 }  // namespace
