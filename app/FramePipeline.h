@@ -11,6 +11,7 @@
 // Stages::endsRun) stops every later frame from being keyed, written or reported, while every
 // earlier frame is still written and reported.
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -24,9 +25,9 @@
 namespace pxhost {
 
 // The frames a threaded run with `encoders` encoder threads holds at once, at most: one being
-// read, one being keyed, one being written and, between the keying and the writer, the frames
-// being encoded or waiting for the writer (the encoders' window, see FramePipeline).
-constexpr size_t framesInFlight(size_t encoders) { return 3 + encoders + 1; }
+// read, one being keyed, one being written (and encoded, without encoders) and, between the
+// keying and the writer, one per encoder, being encoded or waiting for the writer.
+constexpr size_t framesInFlight(size_t encoders) { return 3 + encoders; }
 
 // A first-in first-out hand-over between two threads holding at most `capacity` items
 // (0: no limit). Closing it wakes every waiter: push then fails, and pop fails once it is empty.
@@ -158,11 +159,13 @@ public:
         std::function<bool(const std::exception_ptr&)> endsRun;
     };
 
-    // encoders: how many frames are encoded at once; 0 runs every stage on the calling thread,
-    // one frame after another.
-    static void run(const std::vector<long>& frames, const Stages& stages, size_t encoders) {
+    // threaded: false runs every stage on the calling thread, one frame after another.
+    // encoders: the threads that encode frames, each one frame at a time; with none, the
+    // writer encodes each frame before it writes it.
+    static void run(const std::vector<long>& frames, const Stages& stages, bool threaded,
+                    size_t encoders = 0) {
         FramePipeline pipeline(frames, stages);
-        if (encoders > 0)
+        if (threaded)
             pipeline.runThreaded(encoders);
         else
             pipeline.runInline();
@@ -217,9 +220,7 @@ private:
         constexpr size_t kFramesPerHandOver = 1;
         BoundedQueue<Slot> read(kFramesPerHandOver);
         BoundedQueue<Slot> keyed(kFramesPerHandOver);
-        // One frame more than the encoders, so that each encoder can start on a new frame while
-        // the writer still waits for the oldest.
-        OrderedHandOver<Slot> encoded(encoders + 1);
+        OrderedHandOver<Slot> encoded(std::max<size_t>(encoders, 1));
         BoundedQueue<Slot> written(0);  // drained by this thread between frames
         const HoldOutputSignals held;
         std::thread reader([&] {
@@ -247,8 +248,9 @@ private:
         std::thread writer([&] {
             HoldOutputSignals::takeOnThisThread();
             Slot slot;
-            while (encoded.take(slot)) {
+            while (encoders ? encoded.take(slot) : keyed.pop(slot)) {
                 if (!wanted(slot.index)) continue;
+                if (!encoders) runStage(m_stages.encode, slot);
                 runStage(m_stages.write, slot);
                 written.push(std::move(slot));
             }
@@ -261,7 +263,7 @@ private:
         Slot slot;
         while (read.pop(slot) && wanted(slot.index)) {
             runStage(m_stages.key, slot);
-            if (!encoded.waitForRoom(slot.index)) break;
+            if (encoders && !encoded.waitForRoom(slot.index)) break;
             keyed.push(std::move(slot));
             reportWritten(false);
             keyed.waitUntilEmpty();

@@ -460,13 +460,12 @@ FilePicture filePicture(const std::string& path, const RasterView& raster,
     return picture;
 }
 
-// The format's writer for `path`, set to the compression asked for (given in `compression`).
+// The format's writer for `path`, and the compression it is to apply.
 std::unique_ptr<ImageOutput> createWriter(const std::string& path, const WriteOptions& options,
-                                          FilePicture& picture, CompressionChoice& compression) {
+                                          CompressionChoice& compression) {
     auto out = ImageOutput::create(path);
     if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
     compression = chooseCompression(out->format_name(), options.compression, path);
-    applyCompression(picture.spec, out->format_name(), compression);
     return out;
 }
 
@@ -492,10 +491,11 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
         const Raster picture = prepareForWriting(path, raster, prepared);
         return writeImage(path, picture.view(), prepared);
     }
-    FilePicture picture = filePicture(path, raster, options);
-    AtomicOutputFile file(path);
     CompressionChoice compression;
-    const auto out = createWriter(path, options, picture, compression);
+    const auto out = createWriter(path, options, compression);
+    FilePicture picture = filePicture(path, raster, options);
+    applyCompression(picture.spec, out->format_name(), compression);
+    AtomicOutputFile file(path);
     // Writers that take a file proxy write through one that sees every failed write (a full
     // disk, a file-size limit); the others write the file themselves and are checked by
     // reading the file back.
@@ -519,18 +519,24 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     file.commit();
 }
 
+bool writesCompressed(const std::string& path, const WriteOptions& options) {
+    CompressionChoice compression;
+    const auto out = createWriter(path, options, compression);
+    return compresses(out->format_name(), compression) && out->supports("ioproxy");
+}
+
 bool encodeImage(const std::string& path, const RasterView& raster, const WriteOptions& options,
                  EncodedImage& into) {
     checkWritable(path, options);
-    if (needsPreparing(options)) {
-        WriteOptions prepared = options;
-        const Raster picture = prepareForWriting(path, raster, prepared);
-        return encodeImage(path, picture.view(), prepared, into);
-    }
-    FilePicture picture = filePicture(path, raster, options);
+    // Decided before any work on the picture, which writeImage would then do again.
+    if (!writesCompressed(path, options)) return false;
     CompressionChoice compression;
-    const auto out = createWriter(path, options, picture, compression);
-    if (!compresses(out->format_name(), compression) || !out->supports("ioproxy")) return false;
+    const auto out = createWriter(path, options, compression);
+    const bool preparing = needsPreparing(options);
+    WriteOptions fileOptions = options;
+    const Raster prepared = preparing ? prepareForWriting(path, raster, fileOptions) : Raster();
+    FilePicture picture = filePicture(path, preparing ? prepared.view() : raster, fileOptions);
+    applyCompression(picture.spec, out->format_name(), compression);
     MemoryFileProxy proxy(into.bytes);
     const std::string failure = writeWith(*out, path, picture, &proxy);
     if (proxy.outOfMemory()) throw RenderError(path + ": not enough memory to write the image");

@@ -572,13 +572,18 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
     m_readAhead.clear();
-    // Reading and writing files run beside the keying when there is more than one thread, and
-    // so many frames' files are made at once. Making a compressed file takes longer than any
-    // other stage of a frame; two frames at once keep it off the path the frames wait on,
-    // as one reader thread bounds the run however many threads make files.
+    // Reading and writing files run beside the keying when there is more than one thread.
+    // Compressing a file takes longer than any other stage of a frame, so compressed files are
+    // made two frames at a time, which takes them off the path the frames wait on (one reader
+    // thread bounds the run however many threads make files). Other files are written
+    // straight from the picture, which more frames in flight would only hold longer.
     constexpr size_t kMostFramesEncoded = 2;
     const size_t threads = static_cast<size_t>(std::max(1, PXiThread::getThreadCount()));
-    const size_t encoders = threads > 1 ? std::min(threads, kMostFramesEncoded) : 0;
+    const bool compressed = std::any_of(m_outputs.begin(), m_outputs.end(), [&](const Output& out) {
+        return !frames.empty() &&
+               writesCompressed(out.pattern.fileName(frames.front()), out.options);
+    });
+    const size_t encoders = threads > 1 && compressed ? std::min(threads, kMostFramesEncoded) : 0;
     m_encoding = encoders > 0;
     m_rasters.setLimit(framesInFlight(encoders) * m_inputs.size());
     m_fileBytes.setLimit(framesInFlight(encoders) * m_outputs.size());
@@ -620,7 +625,7 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
         return !keepGoing || failsEveryFrame(failure) || isUsageError(failure);
     };
-    FramePipeline<FrameWork>::run(frames, stages, encoders);
+    FramePipeline<FrameWork>::run(frames, stages, threads > 1, encoders);
     progress.finish();
     m_rasters.clear();
     m_fileBytes.clear();

@@ -51,7 +51,8 @@ struct Record {
     int mostEncodedAtOnce = 0;
 };
 
-constexpr size_t kEncoders = 2;
+// The encoder threads a threaded run is tried with: none (the writer encodes) and two.
+constexpr size_t kEncoderCounts[] = {0, 2};
 
 // A failing stage: "k7" fails frame 7 when keyed; `ends` whether that ends the run.
 struct Plan {
@@ -60,6 +61,7 @@ struct Plan {
     bool ends = true;
     bool slowWriter = false;
     bool slowEncoder = false;
+    size_t encoders = 0;
 };
 
 Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threaded) {
@@ -121,7 +123,7 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
             return true;
         }
     };
-    FramePipeline<Work>::run(frames, stages, threaded ? kEncoders : 0);
+    FramePipeline<Work>::run(frames, stages, threaded, plan.encoders);
     return r;
 }
 
@@ -134,14 +136,19 @@ std::vector<long> framesFrom(long first, long count) {
 TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
     const std::vector<long> frames = framesFrom(1, 40);
     const Record plain = runPipeline(frames, {}, false);
-    const Record threaded = runPipeline(frames, {}, true);
-    EXPECT_EQ(threaded.finished, plain.finished);
-    EXPECT_EQ(threaded.written, plain.written);
-    EXPECT_EQ(threaded.keyed, plain.keyed);
-    EXPECT_EQ(threaded.encoded.size(), plain.encoded.size());
-    EXPECT_TRUE(threaded.keyedOnCaller);
-    EXPECT_FALSE(threaded.fileWorkOnCaller);
     EXPECT_EQ(plain.finished.substr(0, 6), "1 2 3 ");
+    for (const size_t encoders : kEncoderCounts) {
+        SCOPED_TRACE(encoders);
+        Plan plan;
+        plan.encoders = encoders;
+        const Record threaded = runPipeline(frames, plan, true);
+        EXPECT_EQ(threaded.finished, plain.finished);
+        EXPECT_EQ(threaded.written, plain.written);
+        EXPECT_EQ(threaded.keyed, plain.keyed);
+        EXPECT_EQ(threaded.encoded.size(), plain.encoded.size());
+        EXPECT_TRUE(threaded.keyedOnCaller);
+        EXPECT_FALSE(threaded.fileWorkOnCaller);
+    }
 }
 
 // A failure in any stage, ending the run or not, leaves the same record as the plain loop: the
@@ -158,12 +165,15 @@ TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
                 plan.failFrame = at;
                 plan.ends = ends;
                 const Record plain = runPipeline(frames, plan, false);
-                const Record threaded = runPipeline(frames, plan, true);
-                EXPECT_EQ(threaded.finished, plain.finished);
-                EXPECT_EQ(threaded.written, plain.written);
                 EXPECT_NE(plain.finished.find(std::to_string(at) + "!"), std::string::npos);
                 if (ends) {
                     EXPECT_EQ(plain.finished.find(std::to_string(at + 1) + " "), std::string::npos);
+                }
+                for (const size_t encoders : kEncoderCounts) {
+                    plan.encoders = encoders;
+                    const Record threaded = runPipeline(frames, plan, true);
+                    EXPECT_EQ(threaded.finished, plain.finished) << encoders;
+                    EXPECT_EQ(threaded.written, plain.written) << encoders;
                 }
             }
         }
@@ -173,18 +183,22 @@ TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
 // A slow writer or slow encoders hold the frames back: the run never holds more than its few
 // frames in flight. Slow encoders work on several frames at once.
 TEST(FramePipelineThreads, HoldsAFewFramesWhateverTheLength) {
-    for (const bool slowWriter : {true, false}) {
-        SCOPED_TRACE(slowWriter ? "slow writer" : "slow encoders");
-        Counted::mostAlive = 0;
-        Plan plan;
-        plan.slowWriter = slowWriter;
-        plan.slowEncoder = !slowWriter;
-        const Record r = runPipeline(framesFrom(1, 100), plan, true);
-        EXPECT_EQ(Counted::alive, 0);
-        EXPECT_LE(Counted::mostAlive, static_cast<int>(framesInFlight(kEncoders)));
-        EXPECT_EQ(r.written.size(), r.finished.size());
-        if (!slowWriter) {
-            EXPECT_EQ(r.mostEncodedAtOnce, static_cast<int>(kEncoders));
+    for (const size_t encoders : kEncoderCounts) {
+        for (const bool slowWriter : {true, false}) {
+            SCOPED_TRACE(std::string(slowWriter ? "slow writer, " : "slow encoding, ") +
+                         std::to_string(encoders) + " encoders");
+            Counted::mostAlive = 0;
+            Plan plan;
+            plan.encoders = encoders;
+            plan.slowWriter = slowWriter;
+            plan.slowEncoder = !slowWriter;
+            const Record r = runPipeline(framesFrom(1, 60), plan, true);
+            EXPECT_EQ(Counted::alive, 0);
+            EXPECT_LE(Counted::mostAlive, static_cast<int>(framesInFlight(encoders)));
+            EXPECT_EQ(r.written.size(), r.finished.size());
+            if (!slowWriter) {
+                EXPECT_EQ(r.mostEncodedAtOnce, static_cast<int>(std::max<size_t>(encoders, 1)));
+            }
         }
     }
 }
