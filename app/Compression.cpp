@@ -1,6 +1,8 @@
 #include "app/Compression.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/HostError.h"
 
@@ -63,6 +65,14 @@ std::string describeCompressions(const std::string& format) {
                     std::to_string(m.maxLevel);
     }
     return text;
+}
+
+bool compresses(const std::string& format, const CompressionChoice& choice) {
+    if (!choice.method.empty()) return choice.method != "none";
+    const FormatCompressions* f = findFormat(format);
+    return f && std::none_of(f->methods.begin(), f->methods.end(), [](const CompressionMethod& m) {
+               return std::strcmp(m.name, "none") == 0;
+           });
 }
 
 CompressionChoice chooseCompression(const std::string& format, const std::string& argument,

@@ -34,6 +34,11 @@ struct CompressionChoice {
     int level = -1;      // -1: the method's own default, or it has no level
 };
 
+// Whether the format's writer compresses the picture with the compression chosen, which costs
+// far more than copying its samples: a method other than "none", or the writer's own default
+// where the format has no way to store a picture uncompressed (JPEG).
+bool compresses(const std::string& format, const CompressionChoice& choice);
+
 // Parses the compression argument for a format (the image library's name), applying the
 // format's default to an empty argument. Throws UsageError naming `file` and listing what the
 // format accepts when the argument is not one of those.

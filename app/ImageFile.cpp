@@ -16,6 +16,7 @@
 #include "app/Compression.h"
 #include "app/HostError.h"
 #include "app/InputFileProxy.h"
+#include "app/MemoryFileProxy.h"
 #include "app/PictureOptions.h"
 
 namespace pxhost {
@@ -402,13 +403,18 @@ void checkWritable(const std::string& path, const WriteOptions& options) {
     chooseCompression(formatOf(path), options.compression, path);
 }
 
-void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
-    checkWritable(path, options);
-    if (needsPreparing(options)) {
-        WriteOptions prepared = options;
-        const Raster picture = prepareForWriting(path, raster, prepared);
-        return writeImage(path, picture.view(), prepared);
-    }
+namespace {
+
+// A picture as its file takes it: the file's header, and the samples in the file's channel
+// order (in a store kept per thread, see below).
+struct FilePicture {
+    ImageSpec spec;
+    TypeDesc nativeType;
+    const SampleStore* samples = nullptr;
+};
+
+FilePicture filePicture(const std::string& path, const RasterView& raster,
+                        const WriteOptions& options) {
     // Sample order in the file for each channel selection.
     static const int kRGBA[] = {kSampleR, kSampleG, kSampleB, kSampleA};
     static const int kAlpha[] = {kSampleA};
@@ -418,18 +424,19 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     const int n = alphaOnly ? 1 : withAlpha ? 4 : 3;
     const int* order = alphaOnly ? kAlpha : kRGBA;
 
-    const TypeDesc nativeType = typeOfDepth(raster.depth);
-    ImageSpec spec(raster.width, raster.height, n,
-                   options.depth == 0 ? nativeType : typeOfDepth(options.depth));
+    FilePicture picture;
+    picture.nativeType = typeOfDepth(raster.depth);
+    picture.spec = ImageSpec(raster.width, raster.height, n,
+                             options.depth == 0 ? picture.nativeType : typeOfDepth(options.depth));
     if (alphaOnly) {
-        spec.channelnames = {"Y"};
-        spec.alpha_channel = -1;
+        picture.spec.channelnames = {"Y"};
+        picture.spec.alpha_channel = -1;
     } else if (!withAlpha) {
-        spec.channelnames = {"R", "G", "B"};
-        spec.alpha_channel = -1;
+        picture.spec.channelnames = {"R", "G", "B"};
+        picture.spec.alpha_channel = -1;
     }
     // The samples are written as they are: no alpha association on the way.
-    spec.attribute("oiio:UnassociatedAlpha", 1);
+    picture.spec.attribute("oiio:UnassociatedAlpha", 1);
 
     // The file-ordered samples of the thread's last picture: a sequence of same-sized frames
     // reuses one store rather than allocating a picture's worth of memory each frame.
@@ -449,39 +456,102 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
     } catch (const std::bad_alloc&) {
         throw RenderError(path + ": not enough memory to write the image");
     }
+    picture.samples = &fileSamples;
+    return picture;
+}
 
-    AtomicOutputFile file(path);
+// The format's writer for `path`, and the compression it is to apply.
+std::unique_ptr<ImageOutput> createWriter(const std::string& path, const WriteOptions& options,
+                                          CompressionChoice& compression) {
     auto out = ImageOutput::create(path);
     if (!out) throw RenderError(path + ": " + firstLine(OIIO::geterror()));
-    applyCompression(spec, out->format_name(),
-                     chooseCompression(out->format_name(), options.compression, path));
+    compression = chooseCompression(out->format_name(), options.compression, path);
+    return out;
+}
+
+// Writes the picture with `out` into `fileName`, through `proxy` when the writer takes one.
+// Returns the writer's failure, or "" when it wrote the file; a failure the proxy saw comes
+// first, as it says more.
+std::string writeWith(ImageOutput& out, const std::string& fileName, FilePicture& picture,
+                      OIIO::Filesystem::IOProxy* proxy) {
+    if (proxy) picture.spec.attribute("oiio:ioproxy", TypeDesc::PTR, &proxy);
+    if (!out.open(fileName, picture.spec)) return firstLine(out.geterror());
+    const bool written = out.write_image(picture.nativeType, picture.samples->data());
+    const bool closed = out.close();
+    if (proxy) proxy->close();
+    return written && closed ? std::string() : firstLine(out.geterror());
+}
+
+}  // namespace
+
+void writeImage(const std::string& path, const RasterView& raster, const WriteOptions& options) {
+    checkWritable(path, options);
+    if (needsPreparing(options)) {
+        WriteOptions prepared = options;
+        const Raster picture = prepareForWriting(path, raster, prepared);
+        return writeImage(path, picture.view(), prepared);
+    }
+    CompressionChoice compression;
+    const auto out = createWriter(path, options, compression);
+    FilePicture picture = filePicture(path, raster, options);
+    applyCompression(picture.spec, out->format_name(), compression);
+    AtomicOutputFile file(path);
     // Writers that take a file proxy write through one that sees every failed write (a full
     // disk, a file-size limit); the others write the file themselves and are checked by
     // reading the file back.
-    std::unique_ptr<CheckedFileProxy> proxy;
     if (out->supports("ioproxy")) {
-        proxy = std::make_unique<CheckedFileProxy>(file.tempPath());
-        if (proxy->failure())
-            throw RenderError(path + ": cannot write: " + std::strerror(proxy->failure()));
-        OIIO::Filesystem::IOProxy* base = proxy.get();
-        spec.attribute("oiio:ioproxy", TypeDesc::PTR, &base);
-    }
-    if (!out->open(file.tempPath(), spec))
-        throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
-    const bool written = out->write_image(nativeType, fileSamples.data());
-    const bool closed = out->close();
-    if (proxy) proxy->close();
-    if (proxy && proxy->failure())
-        throw RenderError(path + ": cannot write: " + std::strerror(proxy->failure()));
-    if (!written || !closed)
-        throw RenderError(path + ": cannot write: " + firstLine(out->geterror()));
-    if (!proxy) {
+        CheckedFileProxy proxy(file.tempPath());
+        if (proxy.failure())
+            throw RenderError(path + ": cannot write: " + std::strerror(proxy.failure()));
+        const std::string failure = writeWith(*out, file.tempPath(), picture, &proxy);
+        if (proxy.failure())
+            throw RenderError(path + ": cannot write: " + std::strerror(proxy.failure()));
+        if (!failure.empty()) throw RenderError(path + ": cannot write: " + failure);
+    } else {
+        const std::string failure = writeWith(*out, file.tempPath(), picture, nullptr);
+        if (!failure.empty()) throw RenderError(path + ": cannot write: " + failure);
         auto check = ImageInput::open(file.tempPath());
         std::vector<unsigned char> back(check ? check->spec().image_bytes() : 0);
         if (!check ||
             !check->read_image(0, 0, 0, check->spec().nchannels, check->spec().format, back.data()))
             throw RenderError(path + ": cannot write: the written file does not read back whole");
     }
+    file.commit();
+}
+
+bool writesCompressed(const std::string& path, const WriteOptions& options) {
+    CompressionChoice compression;
+    const auto out = createWriter(path, options, compression);
+    return compresses(out->format_name(), compression) && out->supports("ioproxy");
+}
+
+bool encodeImage(const std::string& path, const RasterView& raster, const WriteOptions& options,
+                 EncodedImage& into) {
+    checkWritable(path, options);
+    // Decided before any work on the picture, which writeImage would then do again.
+    if (!writesCompressed(path, options)) return false;
+    CompressionChoice compression;
+    const auto out = createWriter(path, options, compression);
+    const bool preparing = needsPreparing(options);
+    WriteOptions fileOptions = options;
+    const Raster prepared = preparing ? prepareForWriting(path, raster, fileOptions) : Raster();
+    FilePicture picture = filePicture(path, preparing ? prepared.view() : raster, fileOptions);
+    applyCompression(picture.spec, out->format_name(), compression);
+    MemoryFileProxy proxy(into.bytes);
+    const std::string failure = writeWith(*out, path, picture, &proxy);
+    if (proxy.outOfMemory()) throw RenderError(path + ": not enough memory to write the image");
+    if (!failure.empty()) throw RenderError(path + ": cannot write: " + failure);
+    into.size = proxy.size();
+    return true;
+}
+
+void storeImage(const std::string& path, const EncodedImage& encoded) {
+    AtomicOutputFile file(path);
+    CheckedFileProxy proxy(file.tempPath());
+    proxy.pwrite(encoded.bytes.data(), encoded.size, 0);
+    proxy.close();
+    if (proxy.failure())
+        throw RenderError(path + ": cannot write: " + std::strerror(proxy.failure()));
     file.commit();
 }
 

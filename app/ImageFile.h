@@ -73,4 +73,21 @@ inline void writeImage(const std::string& path, const Raster& raster, const Writ
     writeImage(path, raster.view(), options);
 }
 
+// A file made in memory (encodeImage), to be put in place later (storeImage): several pictures
+// can then be made into files at once, and put in place one by one, in order.
+struct EncodedImage {
+    SampleStore bytes;  // the file is the first `size` bytes; the store is reused
+    size_t size = 0;
+};
+// Whether the format's writer compresses the file as asked (see compresses) and can make it in
+// memory: the files encodeImage makes. Throws as writeImage does for an unknown format.
+bool writesCompressed(const std::string& path, const WriteOptions& options);
+// Makes the file writeImage would write for the picture into `into`, without touching the
+// file system. Returns false, having made nothing, for a file that is not one of those:
+// writeImage then writes the picture. Throws as writeImage does.
+bool encodeImage(const std::string& path, const RasterView& picture, const WriteOptions& options,
+                 EncodedImage& into);
+// Writes the file atomically, as writeImage does. Throws RenderError naming the file on failure.
+void storeImage(const std::string& path, const EncodedImage& file);
+
 }  // namespace pxhost

@@ -295,6 +295,14 @@ struct Session::FrameWork {
     // before it are written, as it would if each were written as soon as rendered.
     std::vector<std::shared_ptr<Picture>> pictures;
     std::vector<bool> toWrite;  // per picture: false when the frame hooks keep it unwritten
+    // Per output, when the files are made in memory before they are written: the file, or
+    // why it could not be made.
+    struct File {
+        bool made = false;  // false: written from the picture (a writer that writes only files)
+        EncodedImage image;
+        std::exception_ptr failure;
+    };
+    std::vector<File> files;
     std::exception_ptr renderFailure;
     std::vector<std::string> written;
     FrameTimes times;
@@ -499,24 +507,64 @@ void Session::keyFrame(long frame, FrameWork& work) {
     work.times.key = std::max(0.0, secondsSince(start) - readHere);
 }
 
+namespace {
+
+// Gives a frame's picture back to the pool once its last output is done with it.
+template <typename Picture>
+void pictureDone(std::shared_ptr<Picture>& picture, RasterPool& pool) {
+    if (picture && picture.use_count() == 1) pool.give(picture->buffer.release());
+    picture.reset();
+}
+
+}  // namespace
+
+void Session::encodeFrame(long frame, FrameWork& work) {
+    if (!m_encoding) return;
+    const Clock::time_point start = Clock::now();
+    work.files.resize(work.pictures.size());
+    for (size_t i = 0; i < work.pictures.size(); ++i) {
+        if (!work.toWrite[i]) continue;
+        const Output& out = m_outputs[i];
+        FrameWork::File& file = work.files[i];
+        file.image.bytes = m_fileBytes.take().samples;
+        try {
+            const FrameWork::Picture& picture = *work.pictures[i];
+            file.made =
+                encodeImage(out.pattern.fileName(frame), viewOf(picture.buffer, picture.channels),
+                            out.options, file.image);
+        } catch (...) {
+            // Reported once the outputs before it are written, as a plain write would be.
+            file.failure = std::current_exception();
+            break;
+        }
+        if (file.made) pictureDone(work.pictures[i], m_rasters);
+    }
+    work.times.write = secondsSince(start);
+}
+
 void Session::writeFrame(long frame, FrameWork& work) {
     const Clock::time_point start = Clock::now();
     for (size_t i = 0; i < work.pictures.size(); ++i) {
         const Output& out = m_outputs[i];
         const std::string name = out.pattern.fileName(frame);
+        FrameWork::File* file = i < work.files.size() ? &work.files[i] : nullptr;
         try {
-            const FrameWork::Picture& picture = *work.pictures[i];
-            if (work.toWrite[i])
+            if (file && file->failure) std::rethrow_exception(file->failure);
+            if (file && file->made) {
+                storeImage(name, file->image);
+            } else if (work.toWrite[i]) {
+                const FrameWork::Picture& picture = *work.pictures[i];
                 writeImage(name, viewOf(picture.buffer, picture.channels), out.options);
+            }
         } catch (...) {
             rethrowNamingOutput(name);
         }
         work.written.push_back(name);
+        if (file) m_fileBytes.give(std::move(file->image.bytes));
         // After the last file of a picture its samples go back to the pool for the reader.
-        if (work.pictures[i].use_count() == 1) m_rasters.give(work.pictures[i]->buffer.release());
-        work.pictures[i].reset();
+        pictureDone(work.pictures[i], m_rasters);
     }
-    work.times.write = secondsSince(start);
+    work.times.write += secondsSince(start);
     if (work.renderFailure) std::rethrow_exception(work.renderFailure);
 }
 
@@ -524,11 +572,26 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     AtomicOutputFile::removeTempFilesOnSignal();
     int status = kExitOk;
     m_readAhead.clear();
-    m_rasters.setLimit(kFramesInFlight * m_inputs.size());
+    // Reading and writing files run beside the keying when there is more than one thread.
+    // Compressing a file takes longer than any other stage of a frame, so compressed files are
+    // made two frames at a time, which takes them off the path the frames wait on (one reader
+    // thread bounds the run however many threads make files). Other files are written
+    // straight from the picture, which more frames in flight would only hold longer.
+    constexpr size_t kMostFramesEncoded = 2;
+    const size_t threads = static_cast<size_t>(std::max(1, PXiThread::getThreadCount()));
+    const bool compressed = std::any_of(m_outputs.begin(), m_outputs.end(), [&](const Output& out) {
+        return !frames.empty() &&
+               writesCompressed(out.pattern.fileName(frames.front()), out.options);
+    });
+    const size_t encoders = threads > 1 && compressed ? std::min(threads, kMostFramesEncoded) : 0;
+    m_encoding = encoders > 0;
+    m_rasters.setLimit(framesInFlight(encoders) * m_inputs.size());
+    m_fileBytes.setLimit(framesInFlight(encoders) * m_outputs.size());
     std::exception_ptr scriptError;
     FramePipeline<FrameWork>::Stages stages;
     stages.read = [this](long frame, FrameWork& work) { readFrame(frame, work); };
     stages.key = [this](long frame, FrameWork& work) { keyFrame(frame, work); };
+    stages.encode = [this](long frame, FrameWork& work) { encodeFrame(frame, work); };
     stages.write = [this](long frame, FrameWork& work) { writeFrame(frame, work); };
     stages.finished = [&](long frame, FrameWork& work, std::exception_ptr failure) {
         // Not while a read captures standard error, which would take the report with it.
@@ -562,10 +625,10 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     stages.endsRun = [keepGoing](const std::exception_ptr& failure) {
         return !keepGoing || failsEveryFrame(failure) || isUsageError(failure);
     };
-    // Reading and writing files run beside the keying when there is more than one thread.
-    FramePipeline<FrameWork>::run(frames, stages, PXiThread::getThreadCount() > 1);
+    FramePipeline<FrameWork>::run(frames, stages, threads > 1, encoders);
     progress.finish();
     m_rasters.clear();
+    m_fileBytes.clear();
     // It ends the run as a script error.
     if (scriptError) std::rethrow_exception(scriptError);
     return status;

@@ -107,6 +107,7 @@ private:
     struct FrameWork;
     void readFrame(long frame, FrameWork& work);
     void keyFrame(long frame, FrameWork& work);
+    void encodeFrame(long frame, FrameWork& work);
     void writeFrame(long frame, FrameWork& work);
     // The picture of an image that is a FileIn's, as read (see HeldPicture).
     bool heldPicture(PXiIPlug* image, RasterView& picture);
@@ -131,6 +132,8 @@ private:
     std::vector<std::string> m_readAhead;  // per input: the file the reader stage last read
     ReadClock m_readClock;                 // reading done by the inputs themselves
     RasterPool m_rasters;                  // inputs' pictures given back, read into again
+    RasterPool m_fileBytes;                // stores of files made in memory, made into again
+    bool m_encoding = false;               // whether frames' files are made in memory first
     std::unique_ptr<StderrCapture> m_capture;
     FrameHooks* m_hooks = nullptr;
 };

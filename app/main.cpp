@@ -85,6 +85,11 @@ int main(int argc, char** argv) {
     // the next frame reuses the same memory.
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // Those settings hold for the main heap only. The threads that read and write files
+    // allocate picture-sized buffers too, and a heap of their own would be given back to the
+    // kernel and faulted in again every frame; so every thread allocates from the one heap.
+    // The threads allocate a few large buffers per frame, so they hardly ever wait on its lock.
+    mallopt(M_ARENA_MAX, 1);
     // A file that outgrows the size limit (ulimit -f) fails its write, reported and cleaned
     // up like a full disk, instead of the signal ending the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <OpenImageIO/imageio.h>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "TestFiles.h"
@@ -87,6 +89,51 @@ TEST(Compression, LevelsChangeTheFileNotThePicture) {
         EXPECT_THROW(writeImage(refused, picture, options), UsageError);
         EXPECT_EQ(fileSize(refused), -1);
     }
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A compressed file may be made in memory and stored later: the stored file is byte for byte
+// the one writeImage writes. Files whose writer only copies samples are left to writeImage.
+TEST(Compression, FilesMadeInMemoryAreTheFilesWritten) {
+    TempDir dir;
+    Raster picture;
+    picture.allocate(97, 61, 2, kChanRGBA);
+    std::mt19937 rng(11);
+    for (size_t i = 0; i < picture.sampleCount(); ++i)
+        picture.data<uint16_t>()[i] = static_cast<uint16_t>((i / 4 % 97) * 600 + rng() % 64);
+    const struct {
+        const char* name;
+        const char* compression;
+        int depth;
+        bool made;
+    } cases[] = {
+        {"a.png", "", 0, true},    {"b.png", "zip:6", 1, true}, {"c.png", "none", 0, false},
+        {"d.tif", "", 0, true},    {"e.tif", "lzw", 0, true},   {"f.tif", "none", 0, false},
+        {"g.exr", "piz", 3, true}, {"h.exr", "none", 4, false}, {"i.jpg", "", 1, true},
+        {"j.dpx", "", 0, false},   {"k.tga", "", 1, false},
+    };
+    EncodedImage encoded;  // reused from file to file, as the render does
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteOptions options;
+        options.compression = c.compression;
+        options.depth = c.depth;
+        const std::string written = dir / (std::string("w-") + c.name);
+        const std::string stored = dir / (std::string("s-") + c.name);
+        writeImage(written, picture, options);
+        ASSERT_EQ(encodeImage(stored, picture.view(), options, encoded), c.made);
+        EXPECT_EQ(fileSize(stored), -1);  // nothing touched the file system yet
+        if (!c.made) continue;
+        storeImage(stored, encoded);
+        EXPECT_EQ(fileBytes(stored), fileBytes(written));
+    }
+    // A folder that is not there: refused, naming the file, nothing left behind.
+    ASSERT_TRUE(encodeImage(dir / "x.png", picture.view(), {}, encoded));
+    EXPECT_THROW(storeImage(dir / "missing/x.png", encoded), RenderError);
 }
 
 }  // namespace

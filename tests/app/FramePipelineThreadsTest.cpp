@@ -1,9 +1,11 @@
 // The frame pipeline against the plain loop it stands for: the same frames reach each stage and
-// the report, in the same order, with the same failures, whether the stages run on three
-// threads or one; and the frames held at once stay few however long the run.
+// the report, in the same order, with the same failures, whether the stages run on their own
+// threads or all on one; frames are encoded several at once; and the frames held at once stay
+// few however long the run.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -44,9 +46,13 @@ struct Work {
 
 // What a run did: the frames each stage saw and each report, as text.
 struct Record {
-    std::string read, keyed, written, finished;
-    bool keyedOnCaller = true, readOrWrittenOnCaller = false;
+    std::string read, keyed, encoded, written, finished;
+    bool keyedOnCaller = true, fileWorkOnCaller = false;
+    int mostEncodedAtOnce = 0;
 };
+
+// The encoder threads a threaded run is tried with: none (the writer encodes) and two.
+constexpr size_t kEncoderCounts[] = {0, 2};
 
 // A failing stage: "k7" fails frame 7 when keyed; `ends` whether that ends the run.
 struct Plan {
@@ -54,6 +60,8 @@ struct Plan {
     long failFrame = -1;
     bool ends = true;
     bool slowWriter = false;
+    bool slowEncoder = false;
+    size_t encoders = 0;
 };
 
 Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threaded) {
@@ -68,7 +76,7 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
         const std::lock_guard<std::mutex> lock(mutex);
         list += std::to_string(frame) + " ";
         if (std::this_thread::get_id() == caller && &list != &r.keyed && &list != &r.finished)
-            r.readOrWrittenOnCaller = true;
+            r.fileWorkOnCaller = true;
         if (std::this_thread::get_id() != caller && &list == &r.keyed) r.keyedOnCaller = false;
     };
     FramePipeline<Work>::Stages stages;
@@ -81,6 +89,19 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
         note(r.keyed, frame);
         failIf('k', frame);
         w.picture->value *= 2;
+    };
+    std::atomic<int> encoding{0};
+    stages.encode = [&](long frame, Work& w) {
+        const int now = ++encoding;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            r.mostEncodedAtOnce = std::max(r.mostEncodedAtOnce, now);
+        }
+        if (plan.slowEncoder) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        --encoding;
+        EXPECT_EQ(w.picture->value, frame * 2);
+        note(r.encoded, frame);
+        failIf('e', frame);
     };
     stages.write = [&](long frame, Work& w) {
         if (plan.slowWriter) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -102,7 +123,7 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
             return true;
         }
     };
-    FramePipeline<Work>::run(frames, stages, threaded);
+    FramePipeline<Work>::run(frames, stages, threaded, plan.encoders);
     return r;
 }
 
@@ -115,13 +136,19 @@ std::vector<long> framesFrom(long first, long count) {
 TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
     const std::vector<long> frames = framesFrom(1, 40);
     const Record plain = runPipeline(frames, {}, false);
-    const Record threaded = runPipeline(frames, {}, true);
-    EXPECT_EQ(threaded.finished, plain.finished);
-    EXPECT_EQ(threaded.written, plain.written);
-    EXPECT_EQ(threaded.keyed, plain.keyed);
-    EXPECT_TRUE(threaded.keyedOnCaller);
-    EXPECT_FALSE(threaded.readOrWrittenOnCaller);
     EXPECT_EQ(plain.finished.substr(0, 6), "1 2 3 ");
+    for (const size_t encoders : kEncoderCounts) {
+        SCOPED_TRACE(encoders);
+        Plan plan;
+        plan.encoders = encoders;
+        const Record threaded = runPipeline(frames, plan, true);
+        EXPECT_EQ(threaded.finished, plain.finished);
+        EXPECT_EQ(threaded.written, plain.written);
+        EXPECT_EQ(threaded.keyed, plain.keyed);
+        EXPECT_EQ(threaded.encoded.size(), plain.encoded.size());
+        EXPECT_TRUE(threaded.keyedOnCaller);
+        EXPECT_FALSE(threaded.fileWorkOnCaller);
+    }
 }
 
 // A failure in any stage, ending the run or not, leaves the same record as the plain loop: the
@@ -129,7 +156,7 @@ TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
 // failure that ends the run, no later frame written or reported.
 TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
     const std::vector<long> frames = framesFrom(10, 20);
-    for (char stage : {'r', 'k', 'w'}) {
+    for (char stage : {'r', 'k', 'e', 'w'}) {
         for (bool ends : {true, false}) {
             for (long at : {10L, 17L, 29L}) {
                 SCOPED_TRACE(std::string(1, stage) + std::to_string(at) + (ends ? " ends" : ""));
@@ -138,29 +165,42 @@ TEST(FramePipelineThreads, FailuresLeaveWhatThePlainLoopLeaves) {
                 plan.failFrame = at;
                 plan.ends = ends;
                 const Record plain = runPipeline(frames, plan, false);
-                const Record threaded = runPipeline(frames, plan, true);
-                EXPECT_EQ(threaded.finished, plain.finished);
-                EXPECT_EQ(threaded.written, plain.written);
                 EXPECT_NE(plain.finished.find(std::to_string(at) + "!"), std::string::npos);
                 if (ends) {
                     EXPECT_EQ(plain.finished.find(std::to_string(at + 1) + " "), std::string::npos);
+                }
+                for (const size_t encoders : kEncoderCounts) {
+                    plan.encoders = encoders;
+                    const Record threaded = runPipeline(frames, plan, true);
+                    EXPECT_EQ(threaded.finished, plain.finished) << encoders;
+                    EXPECT_EQ(threaded.written, plain.written) << encoders;
                 }
             }
         }
     }
 }
 
+// A slow writer or slow encoders hold the frames back: the run never holds more than its few
+// frames in flight. Slow encoders work on several frames at once.
 TEST(FramePipelineThreads, HoldsAFewFramesWhateverTheLength) {
-    Counted::mostAlive = 0;
-    Plan plan;
-    plan.slowWriter = true;
-    const Record r = runPipeline(framesFrom(1, 200), plan, true);
-    EXPECT_EQ(Counted::alive, 0);
-    // One being read (or waiting to be keyed), one being keyed (or waiting to be written), one
-    // being written.
-    constexpr int kMostInFlight = 3;
-    EXPECT_LE(Counted::mostAlive, kMostInFlight);
-    EXPECT_EQ(r.written.size(), r.finished.size());
+    for (const size_t encoders : kEncoderCounts) {
+        for (const bool slowWriter : {true, false}) {
+            SCOPED_TRACE(std::string(slowWriter ? "slow writer, " : "slow encoding, ") +
+                         std::to_string(encoders) + " encoders");
+            Counted::mostAlive = 0;
+            Plan plan;
+            plan.encoders = encoders;
+            plan.slowWriter = slowWriter;
+            plan.slowEncoder = !slowWriter;
+            const Record r = runPipeline(framesFrom(1, 60), plan, true);
+            EXPECT_EQ(Counted::alive, 0);
+            EXPECT_LE(Counted::mostAlive, static_cast<int>(framesInFlight(encoders)));
+            EXPECT_EQ(r.written.size(), r.finished.size());
+            if (!slowWriter) {
+                EXPECT_EQ(r.mostEncodedAtOnce, static_cast<int>(std::max<size_t>(encoders, 1)));
+            }
+        }
+    }
 }
 
 }  // namespace
