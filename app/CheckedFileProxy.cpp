@@ -8,7 +8,7 @@
 
 namespace pxhost {
 
-CheckedFileProxy::CheckedFileProxy(const std::string& path) : IOProxy(path, Write) {
+CheckedFileProxy::CheckedFileProxy(const std::string& path) : PositionedFileProxy(path, Write) {
     m_fd = ::open(path.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
     if (m_fd < 0) {
         fail(errno);
@@ -26,24 +26,6 @@ void CheckedFileProxy::close() {
     if (m_fd >= 0 && ::close(m_fd) != 0) fail(errno);
     m_fd = -1;
     m_mode = Closed;
-}
-
-bool CheckedFileProxy::seek(int64_t offset) {
-    if (offset < 0) return false;
-    m_pos = offset;
-    return true;
-}
-
-size_t CheckedFileProxy::read(void* buf, size_t size) {
-    const size_t n = pread(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
-}
-
-size_t CheckedFileProxy::write(const void* buf, size_t size) {
-    const size_t n = pwrite(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
 }
 
 size_t CheckedFileProxy::pread(void* buf, size_t size, int64_t offset) {

@@ -4,13 +4,13 @@
 // their file writes return, so a full disk or a file-size limit would otherwise end in a file
 // that looks written but is cut short; with this proxy the caller sees the failure.
 
-#include <OpenImageIO/filesystem.h>
-
 #include <string>
+
+#include "app/PositionedFileProxy.h"
 
 namespace pxhost {
 
-class CheckedFileProxy : public OIIO::Filesystem::IOProxy {
+class CheckedFileProxy : public PositionedFileProxy {
 public:
     // Opens an existing file (the temporary file of an AtomicOutputFile) for writing, emptied.
     explicit CheckedFileProxy(const std::string& path);
@@ -20,9 +20,6 @@ public:
 
     const char* proxytype() const override { return "pxhost-checked-file"; }
     void close() override;
-    bool seek(int64_t offset) override;
-    size_t read(void* buf, size_t size) override;
-    size_t write(const void* buf, size_t size) override;
     size_t pread(void* buf, size_t size, int64_t offset) override;
     size_t pwrite(const void* buf, size_t size, int64_t offset) override;
     size_t size() const override;

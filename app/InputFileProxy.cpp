@@ -7,7 +7,8 @@
 
 namespace pxhost {
 
-InputFileProxy::InputFileProxy(const std::string& path, int fd) : IOProxy(path, Read), m_fd(fd) {}
+InputFileProxy::InputFileProxy(const std::string& path, int fd)
+    : PositionedFileProxy(path, Read), m_fd(fd) {}
 
 InputFileProxy::~InputFileProxy() { close(); }
 
@@ -15,18 +16,6 @@ void InputFileProxy::close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_mode = Closed;
-}
-
-bool InputFileProxy::seek(int64_t offset) {
-    if (offset < 0) return false;
-    m_pos = offset;
-    return true;
-}
-
-size_t InputFileProxy::read(void* buf, size_t size) {
-    const size_t n = pread(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
 }
 
 size_t InputFileProxy::pread(void* buf, size_t size, int64_t offset) {

@@ -4,13 +4,13 @@
 // that store raw samples (DPX) take a file cut short as complete and leave the missing part
 // as it happens to be; with this proxy the caller sees the shortfall.
 
-#include <OpenImageIO/filesystem.h>
-
 #include <string>
+
+#include "app/PositionedFileProxy.h"
 
 namespace pxhost {
 
-class InputFileProxy : public OIIO::Filesystem::IOProxy {
+class InputFileProxy : public PositionedFileProxy {
 public:
     // Takes an open descriptor of a regular file (and closes it).
     InputFileProxy(const std::string& path, int fd);
@@ -20,8 +20,6 @@ public:
 
     const char* proxytype() const override { return "pxhost-input-file"; }
     void close() override;
-    bool seek(int64_t offset) override;
-    size_t read(void* buf, size_t size) override;
     size_t pread(void* buf, size_t size, int64_t offset) override;
     size_t size() const override;
 

@@ -7,25 +7,8 @@
 
 namespace pxhost {
 
-MemoryFileProxy::MemoryFileProxy(SampleStore& bytes) : IOProxy("", Write), m_bytes(bytes) {}
-
-bool MemoryFileProxy::seek(int64_t offset) {
-    if (offset < 0) return false;
-    m_pos = offset;
-    return true;
-}
-
-size_t MemoryFileProxy::read(void* buf, size_t size) {
-    const size_t n = pread(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
-}
-
-size_t MemoryFileProxy::write(const void* buf, size_t size) {
-    const size_t n = pwrite(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
-}
+MemoryFileProxy::MemoryFileProxy(SampleStore& bytes)
+    : PositionedFileProxy("", Write), m_bytes(bytes) {}
 
 size_t MemoryFileProxy::pread(void* buf, size_t size, int64_t offset) {
     if (offset < 0 || static_cast<uint64_t>(offset) >= m_length) return 0;

@@ -4,24 +4,20 @@
 // that is kept from file to file, so a sequence of like files allocates nothing once the
 // first is made, and nothing is zero-filled that the writer then overwrites.
 
-#include <OpenImageIO/filesystem.h>
-
 #include <cstdint>
 
+#include "app/PositionedFileProxy.h"
 #include "app/Raster.h"
 
 namespace pxhost {
 
-class MemoryFileProxy : public OIIO::Filesystem::IOProxy {
+class MemoryFileProxy : public PositionedFileProxy {
 public:
     // Writes into `bytes` from its start, whatever it held; its capacity is kept.
     explicit MemoryFileProxy(SampleStore& bytes);
 
     const char* proxytype() const override { return "pxhost-memory"; }
     void close() override { m_mode = Closed; }
-    bool seek(int64_t offset) override;
-    size_t read(void* buf, size_t size) override;
-    size_t write(const void* buf, size_t size) override;
     size_t pread(void* buf, size_t size, int64_t offset) override;
     size_t pwrite(const void* buf, size_t size, int64_t offset) override;
     // The file's length: the end of the furthest write.
