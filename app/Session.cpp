@@ -580,8 +580,12 @@ int Session::render(const std::vector<long>& frames, Progress& progress, bool ke
     constexpr size_t kMostFramesEncoded = 2;
     const size_t threads = static_cast<size_t>(std::max(1, PXiThread::getThreadCount()));
     const bool compressed = std::any_of(m_outputs.begin(), m_outputs.end(), [&](const Output& out) {
-        return !frames.empty() &&
-               writesCompressed(out.pattern.fileName(frames.front()), out.options);
+        if (frames.empty()) return false;
+        try {
+            return writesCompressed(out.pattern.fileName(frames.front()), out.options);
+        } catch (const HostError&) {
+            return false;  // the output's first write reports it, naming the frame
+        }
     });
     const size_t encoders = threads > 1 && compressed ? std::min(threads, kMostFramesEncoded) : 0;
     m_encoding = encoders > 0;
