@@ -61,6 +61,7 @@ struct Plan {
     bool ends = true;
     bool slowWriter = false;
     bool slowEncoder = false;
+    bool slowEvenEncodes = false;  // odd frames' encoding overtakes the even frame before them
     size_t encoders = 0;
 };
 
@@ -97,7 +98,8 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
             const std::lock_guard<std::mutex> lock(mutex);
             r.mostEncodedAtOnce = std::max(r.mostEncodedAtOnce, now);
         }
-        if (plan.slowEncoder) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        if (plan.slowEncoder || (plan.slowEvenEncodes && frame % 2 == 0))
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
         --encoding;
         EXPECT_EQ(w.picture->value, frame * 2);
         note(r.encoded, frame);
@@ -141,6 +143,7 @@ TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
         SCOPED_TRACE(encoders);
         Plan plan;
         plan.encoders = encoders;
+        plan.slowEvenEncodes = true;
         const Record threaded = runPipeline(frames, plan, true);
         EXPECT_EQ(threaded.finished, plain.finished);
         EXPECT_EQ(threaded.written, plain.written);
