@@ -18,6 +18,7 @@
 #include "app/InputFileProxy.h"
 #include "app/MemoryFileProxy.h"
 #include "app/PictureOptions.h"
+#include "app/SampleRows.h"
 
 namespace pxhost {
 namespace {
@@ -157,19 +158,6 @@ void scatterSamples(const T* src, int srcWidth, int srcHeight, int n, const Chan
     }
 }
 
-// The usual case of scatterSamples: whole rows of R, G, B (and A when n is 4) in file order.
-template <typename T, int n>
-void reverseRows(const T* src, int width, int rows, int dy, Raster& dst) {
-    T* out = dst.data<T>() + static_cast<size_t>(dy) * dst.width * 4;
-    const size_t pixels = static_cast<size_t>(width) * rows;
-    for (size_t i = 0; i < pixels; ++i, src += n, out += 4) {
-        out[kSampleA] = n == 4 ? src[3] : T(0);
-        out[kSampleB] = src[2];
-        out[kSampleG] = src[1];
-        out[kSampleR] = src[0];
-    }
-}
-
 // Places `rows` rows of the data window, from its row `firstRow` on, into the raster.
 template <typename T>
 void placeRows(const unsigned char* samples, int firstRow, int rows, const ImageSpec& spec,
@@ -180,10 +168,10 @@ void placeRows(const unsigned char* samples, int firstRow, int rows, const Image
                            dy + firstRow + rows <= dst.height;
     const bool plain = map.source[kSampleR] == 0 && map.source[kSampleG] == 1 &&
                        map.source[kSampleB] == 2 && map.source[kSampleA] == (n == 4 ? 3 : -1);
-    if (wholeRows && plain && n == 3)
-        reverseRows<T, 3>(src, spec.width, rows, dy + firstRow, dst);
-    else if (wholeRows && plain && n == 4)
-        reverseRows<T, 4>(src, spec.width, rows, dy + firstRow, dst);
+    // The usual case: whole rows of R, G, B (and A when n is 4) in file order.
+    if (wholeRows && plain)
+        fileToRaster(src, n, static_cast<size_t>(spec.width) * rows,
+                     dst.data<T>() + static_cast<size_t>(dy + firstRow) * dst.width * 4);
     else
         scatterSamples(src, spec.width, rows, n, map, dx, dy + firstRow, dst);
 }
@@ -208,19 +196,9 @@ void gatherSamples(const RasterView& src, const int* order, int n, SampleStore& 
     for (int y = 0; y < src.height; ++y) {
         const T* in =
             reinterpret_cast<const T*>(src.data) + static_cast<size_t>(y) * src.rowSamples;
-        if (n == 3 && order[0] == kSampleR) {  // the usual cases, R, G, B (and A) of each pixel
-            for (int x = 0; x < src.width; ++x, in += 4, o += 3) {
-                o[0] = in[kSampleR];
-                o[1] = in[kSampleG];
-                o[2] = in[kSampleB];
-            }
-        } else if (n == 4 && order[0] == kSampleR) {
-            for (int x = 0; x < src.width; ++x, in += 4, o += 4) {
-                o[0] = in[kSampleR];
-                o[1] = in[kSampleG];
-                o[2] = in[kSampleB];
-                o[3] = in[kSampleA];
-            }
+        if (n >= 3 && order[0] == kSampleR) {  // the usual cases, R, G, B (and A) of each pixel
+            rasterToFile(in, static_cast<size_t>(src.width), n, o);
+            o += static_cast<size_t>(src.width) * n;
         } else {
             for (int x = 0; x < src.width; ++x, in += 4, o += n)
                 for (int c = 0; c < n; ++c) o[c] = in[order[c]];
