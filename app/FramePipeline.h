@@ -9,7 +9,9 @@
 // The run behaves as the plain loop "read, key, encode, write, report" over the frames would:
 // frames are written and reported in order, and a failure that ends the run (see
 // Stages::endsRun) stops every later frame from being keyed, written or reported, while every
-// earlier frame is still written and reported.
+// earlier frame is still written and reported. When the system refuses a thread (a limit on
+// threads or memory), the run takes back the threads it has and runs every stage on the
+// calling thread, as it would unthreaded: slower, never a lost frame.
 
 #include <algorithm>
 #include <condition_variable>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -157,6 +160,9 @@ public:
         std::function<void(long frame, Work&, std::exception_ptr failure)> finished;
         // On any thread: whether a failure stops the frames after it.
         std::function<bool(const std::exception_ptr&)> endsRun;
+        // Starts a thread; throws std::system_error when it cannot. Tests refuse threads here.
+        std::function<std::thread(std::function<void()>)> startThread =
+            [](std::function<void()> body) { return std::thread(std::move(body)); };
     };
 
     // threaded: false runs every stage on the calling thread, one frame after another.
@@ -165,10 +171,7 @@ public:
     static void run(const std::vector<long>& frames, const Stages& stages, bool threaded,
                     size_t encoders = 0) {
         FramePipeline pipeline(frames, stages);
-        if (threaded)
-            pipeline.runThreaded(encoders);
-        else
-            pipeline.runInline();
+        if (!threaded || !pipeline.runThreaded(encoders)) pipeline.runInline();
     }
 
 private:
@@ -216,36 +219,31 @@ private:
         }
     }
 
-    void runThreaded(size_t encoders) {
+    // False when a thread was refused before any frame was taken up: nothing has run.
+    bool runThreaded(size_t encoders) {
         constexpr size_t kFramesPerHandOver = 1;
         BoundedQueue<Slot> read(kFramesPerHandOver);
         BoundedQueue<Slot> keyed(kFramesPerHandOver);
         OrderedHandOver<Slot> encoded(std::max<size_t>(encoders, 1));
         BoundedQueue<Slot> written(0);  // drained by this thread between frames
         const HoldOutputSignals held;
-        std::thread reader([&] {
-            for (size_t i = 0; i < m_frames.size() && wanted(i); ++i) {
-                Slot slot;
-                slot.index = i;
-                runStage(m_stages.read, slot);
-                if (!read.push(std::move(slot))) break;
-                read.waitUntilEmpty();
-            }
+        const auto closeAll = [&] {
             read.close();
-        });
+            keyed.close();
+            encoded.close();
+            written.close();
+        };
         // Every frame keyed reaches the writer, so that it never waits for a frame left out;
         // the frames after one that ended the run go no further than that.
-        std::vector<std::thread> encoding;
-        for (size_t e = 0; e < encoders; ++e)
-            encoding.emplace_back([&] {
-                Slot slot;
-                while (keyed.pop(slot)) {
-                    if (wanted(slot.index)) runStage(m_stages.encode, slot);
-                    const size_t index = slot.index;
-                    encoded.put(index, std::move(slot));
-                }
-            });
-        std::thread writer([&] {
+        const auto encode = [&] {
+            Slot slot;
+            while (keyed.pop(slot)) {
+                if (wanted(slot.index)) runStage(m_stages.encode, slot);
+                const size_t index = slot.index;
+                encoded.put(index, std::move(slot));
+            }
+        };
+        const auto write = [&] {
             HoldOutputSignals::takeOnThisThread();
             Slot slot;
             while (encoders ? encoded.take(slot) : keyed.pop(slot)) {
@@ -255,7 +253,30 @@ private:
                 written.push(std::move(slot));
             }
             written.close();
-        });
+        };
+        const auto readAll = [&] {
+            for (size_t i = 0; i < m_frames.size() && wanted(i); ++i) {
+                Slot slot;
+                slot.index = i;
+                runStage(m_stages.read, slot);
+                if (!read.push(std::move(slot))) break;
+                read.waitUntilEmpty();
+            }
+            read.close();
+        };
+        // The reader starts last: until it does, no frame has been taken up, so a refused
+        // thread leaves the whole run to the calling thread.
+        std::vector<std::thread> encoding, others;
+        try {
+            for (size_t e = 0; e < encoders; ++e) encoding.push_back(m_stages.startThread(encode));
+            others.push_back(m_stages.startThread(write));
+            others.push_back(m_stages.startThread(readAll));
+        } catch (const std::system_error&) {
+            closeAll();
+            for (std::thread& t : encoding) t.join();
+            for (std::thread& t : others) t.join();
+            return false;
+        }
         const auto reportWritten = [&](bool wait) {
             Slot done;
             while (written.pop(done, wait)) finish(done);
@@ -273,8 +294,8 @@ private:
         for (std::thread& encoder : encoding) encoder.join();
         encoded.close();
         reportWritten(true);
-        reader.join();
-        writer.join();
+        for (std::thread& t : others) t.join();
+        return true;
     }
 
     const std::vector<long>& m_frames;

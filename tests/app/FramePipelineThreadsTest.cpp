@@ -12,6 +12,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "app/FramePipeline.h"
@@ -63,6 +64,7 @@ struct Plan {
     bool slowEncoder = false;
     bool slowEvenEncodes = false;  // odd frames' encoding overtakes the even frame before them
     size_t encoders = 0;
+    int refusedThread = -1;  // the system refuses the run's thread started this many before
 };
 
 Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threaded) {
@@ -125,6 +127,13 @@ Record runPipeline(const std::vector<long>& frames, const Plan& plan, bool threa
             return true;
         }
     };
+    int started = 0;
+    stages.startThread = [&](std::function<void()> body) {
+        if (started++ == plan.refusedThread)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::thread(std::move(body));
+    };
     FramePipeline<Work>::run(frames, stages, threaded, plan.encoders);
     return r;
 }
@@ -151,6 +160,29 @@ TEST(FramePipelineThreads, KeysOnTheCallingThreadAndReportsInOrder) {
         EXPECT_EQ(threaded.encoded.size(), plain.encoded.size());
         EXPECT_TRUE(threaded.keyedOnCaller);
         EXPECT_FALSE(threaded.fileWorkOnCaller);
+    }
+}
+
+// A thread the system refuses, whichever it is, leaves the whole run to the calling thread,
+// with the plain loop's record, failures included.
+TEST(FramePipelineThreads, RefusedThreadRunsEverythingOnTheCaller) {
+    const std::vector<long> frames = framesFrom(1, 12);
+    Plan plan;
+    plan.failStage = 'w';
+    plan.failFrame = 5;
+    plan.ends = false;
+    const Record plain = runPipeline(frames, plan, false);
+    for (const size_t encoders : kEncoderCounts) {
+        for (int refused = 0; refused <= static_cast<int>(encoders) + 1; ++refused) {
+            SCOPED_TRACE(std::to_string(encoders) + " encoders, thread " + std::to_string(refused));
+            plan.encoders = encoders;
+            plan.refusedThread = refused;
+            const Record threaded = runPipeline(frames, plan, true);
+            EXPECT_EQ(threaded.read, plain.read);
+            EXPECT_EQ(threaded.written, plain.written);
+            EXPECT_EQ(threaded.finished, plain.finished);
+            EXPECT_TRUE(threaded.keyedOnCaller);
+        }
     }
 }
 
