@@ -447,6 +447,11 @@ std::unique_ptr<ImageOutput> createWriter(const std::string& path, const WriteOp
     return out;
 }
 
+// Whether `out`, with the compression chosen for it, makes the files encodeImage makes.
+bool writerCompresses(ImageOutput& out, const CompressionChoice& compression) {
+    return compresses(out.format_name(), compression) && out.supports("ioproxy");
+}
+
 // Writes the picture with `out` into `fileName`, through `proxy` when the writer takes one.
 // Returns the writer's failure, or "" when it wrote the file; a failure the proxy saw comes
 // first, as it says more.
@@ -500,16 +505,16 @@ void writeImage(const std::string& path, const RasterView& raster, const WriteOp
 bool writesCompressed(const std::string& path, const WriteOptions& options) {
     CompressionChoice compression;
     const auto out = createWriter(path, options, compression);
-    return compresses(out->format_name(), compression) && out->supports("ioproxy");
+    return writerCompresses(*out, compression);
 }
 
 bool encodeImage(const std::string& path, const RasterView& raster, const WriteOptions& options,
                  EncodedImage& into) {
     checkWritable(path, options);
-    // Decided before any work on the picture, which writeImage would then do again.
-    if (!writesCompressed(path, options)) return false;
     CompressionChoice compression;
     const auto out = createWriter(path, options, compression);
+    // Decided before any work on the picture, which writeImage would then do again.
+    if (!writerCompresses(*out, compression)) return false;
     const bool preparing = needsPreparing(options);
     WriteOptions fileOptions = options;
     const Raster prepared = preparing ? prepareForWriting(path, raster, fileOptions) : Raster();
