@@ -14,45 +14,41 @@
 namespace pxhost {
 namespace {
 
-// The loop bodies, written once and inlined into each compiled copy. The pointers do not
-// overlap: a file's samples are never converted in place.
-template <typename T, int n>
-inline __attribute__((always_inline)) void toRaster(const T* __restrict file, size_t pixels,
-                                                    T* __restrict raster) {
-    for (size_t i = 0; i < pixels; ++i) {
-        raster[4 * i + kSampleA] = n == 4 ? file[n * i + 3] : T(0);
-        raster[4 * i + kSampleB] = file[n * i + 2];
-        raster[4 * i + kSampleG] = file[n * i + 1];
-        raster[4 * i + kSampleR] = file[n * i];
+// The loop bodies, one per direction, written once and inlined into each compiled copy. The
+// pointers do not overlap: a file's samples are never converted in place.
+struct ToRaster {
+    template <typename T, int n>
+    static inline __attribute__((always_inline)) void run(const T* __restrict file, size_t pixels,
+                                                          T* __restrict raster) {
+        for (size_t i = 0; i < pixels; ++i) {
+            raster[4 * i + kSampleA] = n == 4 ? file[n * i + 3] : T(0);
+            raster[4 * i + kSampleB] = file[n * i + 2];
+            raster[4 * i + kSampleG] = file[n * i + 1];
+            raster[4 * i + kSampleR] = file[n * i];
+        }
     }
-}
+};
 
-template <typename T, int n>
-inline __attribute__((always_inline)) void toFile(const T* __restrict raster, size_t pixels,
-                                                  T* __restrict file) {
-    for (size_t i = 0; i < pixels; ++i) {
-        file[n * i] = raster[4 * i + kSampleR];
-        file[n * i + 1] = raster[4 * i + kSampleG];
-        file[n * i + 2] = raster[4 * i + kSampleB];
-        if (n == 4) file[n * i + 3] = raster[4 * i + kSampleA];
+struct ToFile {
+    template <typename T, int n>
+    static inline __attribute__((always_inline)) void run(const T* __restrict raster, size_t pixels,
+                                                          T* __restrict file) {
+        for (size_t i = 0; i < pixels; ++i) {
+            file[n * i] = raster[4 * i + kSampleR];
+            file[n * i + 1] = raster[4 * i + kSampleG];
+            file[n * i + 2] = raster[4 * i + kSampleB];
+            if (n == 4) file[n * i + 3] = raster[4 * i + kSampleA];
+        }
     }
-}
+};
 
-template <typename T, int n>
-void toRasterPortable(const T* file, size_t pixels, T* raster) {
-    toRaster<T, n>(file, pixels, raster);
+template <typename Direction, typename T, int n>
+void portableCopy(const T* from, size_t pixels, T* to) {
+    Direction::template run<T, n>(from, pixels, to);
 }
-template <typename T, int n>
-void toFilePortable(const T* raster, size_t pixels, T* file) {
-    toFile<T, n>(raster, pixels, file);
-}
-template <typename T, int n>
-PXHOST_TARGET_AVX2 void toRasterAvx2(const T* file, size_t pixels, T* raster) {
-    toRaster<T, n>(file, pixels, raster);
-}
-template <typename T, int n>
-PXHOST_TARGET_AVX2 void toFileAvx2(const T* raster, size_t pixels, T* file) {
-    toFile<T, n>(raster, pixels, file);
+template <typename Direction, typename T, int n>
+PXHOST_TARGET_AVX2 void avx2Copy(const T* from, size_t pixels, T* to) {
+    Direction::template run<T, n>(from, pixels, to);
 }
 
 bool processorHasAvx2() {
@@ -76,22 +72,25 @@ bool useAvx2(RowIsa isa, int fileSamples) {
 
 bool rowIsaAvailable(RowIsa isa) { return isa != RowIsa::avx2 || processorHasAvx2(); }
 
-template <typename T>
-void fileToRaster(const T* file, int fileSamples, size_t pixels, T* raster, RowIsa isa) {
+namespace {
+template <typename Direction, typename T>
+void convert(const T* from, int fileSamples, size_t pixels, T* to, RowIsa isa) {
     const bool avx2 = useAvx2(isa, fileSamples);
     if (fileSamples == 4)
-        (avx2 ? toRasterAvx2<T, 4> : toRasterPortable<T, 4>)(file, pixels, raster);
+        (avx2 ? avx2Copy<Direction, T, 4> : portableCopy<Direction, T, 4>)(from, pixels, to);
     else
-        (avx2 ? toRasterAvx2<T, 3> : toRasterPortable<T, 3>)(file, pixels, raster);
+        (avx2 ? avx2Copy<Direction, T, 3> : portableCopy<Direction, T, 3>)(from, pixels, to);
+}
+}  // namespace
+
+template <typename T>
+void fileToRaster(const T* file, int fileSamples, size_t pixels, T* raster, RowIsa isa) {
+    convert<ToRaster>(file, fileSamples, pixels, raster, isa);
 }
 
 template <typename T>
 void rasterToFile(const T* raster, size_t pixels, int fileSamples, T* file, RowIsa isa) {
-    const bool avx2 = useAvx2(isa, fileSamples);
-    if (fileSamples == 4)
-        (avx2 ? toFileAvx2<T, 4> : toFilePortable<T, 4>)(raster, pixels, file);
-    else
-        (avx2 ? toFileAvx2<T, 3> : toFilePortable<T, 3>)(raster, pixels, file);
+    convert<ToFile>(raster, fileSamples, pixels, file, isa);
 }
 
 #define PXHOST_SAMPLE_ROWS(T)                                         \
