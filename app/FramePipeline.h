@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -271,7 +270,7 @@ private:
             for (size_t e = 0; e < encoders; ++e) encoding.push_back(m_stages.startThread(encode));
             others.push_back(m_stages.startThread(write));
             others.push_back(m_stages.startThread(readAll));
-        } catch (const std::system_error&) {
+        } catch (...) {  // std::system_error, or std::bad_alloc for a thread's state
             closeAll();
             for (std::thread& t : encoding) t.join();
             for (std::thread& t : others) t.join();
