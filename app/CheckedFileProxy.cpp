@@ -29,15 +29,10 @@ void CheckedFileProxy::close() {
 }
 
 size_t CheckedFileProxy::pread(void* buf, size_t size, int64_t offset) {
-    size_t done = 0;
-    while (m_fd >= 0 && done < size) {
-        const ssize_t n = ::pread(m_fd, static_cast<char*>(buf) + done, size - done,
-                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fail(errno);
-        if (n <= 0) break;  // the end of the file is no failure: writers probe for it
-        done += static_cast<size_t>(n);
-    }
+    if (m_fd < 0) return 0;
+    int error = 0;
+    const size_t done = readAt(m_fd, buf, size, offset, error);
+    if (error) fail(error);  // the end of the file is no failure: writers probe for it
     return done;
 }
 

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace pxhost {
 
 InputFileProxy::InputFileProxy(const std::string& path, int fd)
@@ -19,14 +17,9 @@ void InputFileProxy::close() {
 }
 
 size_t InputFileProxy::pread(void* buf, size_t size, int64_t offset) {
-    size_t done = 0;
-    while (m_fd >= 0 && done < size) {
-        const ssize_t n = ::pread(m_fd, static_cast<char*>(buf) + done, size - done,
-                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
+    // A failed read counts as the file ending there: the reader then reports it cut short.
+    int error = 0;
+    const size_t done = m_fd >= 0 ? readAt(m_fd, buf, size, offset, error) : 0;
     if (done < size) m_cutShort = true;
     return done;
 }
